@@ -262,12 +262,17 @@ GrabCommand::Ending GrabCommand::snapAtRate() {
 }
 
 GrabCommand::Ending GrabCommand::collectTriggered() {
-  return awaitOutcomes(m_options.frames) ? Ending::Completed : Ending::TimedOut;
+  // No snap to answer: a failed grab is not one of the frames asked for.
+  return awaitOutcomes(m_options.frames, true) ? Ending::Completed : Ending::TimedOut;
 }
 
-bool GrabCommand::awaitOutcomes(uint64_t target) {
+bool GrabCommand::awaitOutcomes(uint64_t target, bool deliveredOnly) {
+  const auto reached = [&] {
+    return (deliveredOnly ? m_collector.counts().delivered : m_collector.outcomes()) >= target;
+  };
+  // `seen` is read before each test, so an answer that comes in between ends the wait at once.
   uint64_t seen = m_collector.outcomes();
-  while (seen < target) {
+  while (!reached()) {
     if (!m_collector.waitForMoreThan(seen, Clock::now() + m_timeout)) {
       return false;
     }

@@ -40,8 +40,9 @@ class GrabCommand {
   Ending collectTriggered();
   // Fires one snap; false when the module refuses it.
   bool snap();
-  // Waits until `target` triggers are answered; the timeout starts again with every answer.
-  bool awaitOutcomes(uint64_t target);
+  // Waits until `target` triggers are answered (frames delivered or grabs failed), or with
+  // `deliveredOnly` until `target` frames are delivered; the timeout starts again with every answer.
+  bool awaitOutcomes(uint64_t target, bool deliveredOnly = false);
   void refresh();
   void writePictures();
   void writeContactSheet();
