@@ -356,6 +356,67 @@ INSTANTIATE_TEST_SUITE_P(Frames, HostBadInput,
                              "frames did not arrive within 0\\.3 s: 0 of 3 came"}),
                          [](const testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
 
+#ifdef ZAZOD_TEST_FAULT_MODULE
+Environment withFault(const char* fault) {
+  return {{"ZAZOD_SDK_EMULATED_CAMERAS", "1"}, {"ZAZOD_TEST_HOST_FAULT", fault}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, HostBadInput,
+    testing::Values(
+        ErrorCase{"NoTriggerReadiness",
+                  {"grab", "--module", ZAZOD_TEST_FAULT_MODULE},
+                  withFault("no-trigger-ready"),
+                  5,
+                  "IStartCamera refused to start \"basler EMU0001\" in software mode: The cameras must can "
+                  "be queried whether they are ready to accept the next frame trigger\\. - "
+                  "CCameraBasler::IStartCamera"},
+        ErrorCase{"StartThrows",
+                  {"grab", "--module", ZAZOD_TEST_FAULT_MODULE, "--mode", "counted"},
+                  withFault("start-exception"),
+                  5,
+                  "IStartCamera refused to start \"basler EMU0001\" in counted mode: An exception "
+                  "occurred : injected start failure - CCameraBasler::IStartCamera"},
+        ErrorCase{"ListingThrows",
+                  {"list", "--module", ZAZOD_TEST_FAULT_MODULE},
+                  withFault("enum-exception"),
+                  8,
+                  "listing the cameras raised an exception in the module"}),
+    [](const testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
+
+// Failed grabs and skipped images leave no trace but the module's log lines; the summary counts them.
+struct FaultCountCase {
+  const char* name;
+  const char* fault;
+  long long delivered;
+  long long failed;
+  long long skipped;
+};
+
+void PrintTo(const FaultCountCase& value, std::ostream* out) { *out << value.name; }
+
+class HostGrabFaults : public testing::TestWithParam<FaultCountCase> {};
+
+TEST_P(HostGrabFaults, SummaryCountsWhatTheModuleLogged) {
+  const FaultCountCase& param = GetParam();
+  const HostRun run =
+      HostRun::of({"grab", "--module", ZAZOD_TEST_FAULT_MODULE, "--frames", "5"}, withFault(param.fault));
+  ASSERT_TRUE(run.finished) << run;
+  EXPECT_EQ(run.exitCode, 0) << run;
+  EXPECT_EQ(run.summaryValue("snapped"), 5) << run;
+  EXPECT_EQ(run.summaryValue("delivered"), param.delivered) << run;
+  EXPECT_EQ(run.summaryValue("failed"), param.failed) << run;
+  EXPECT_EQ(run.summaryValue("skipped"), param.skipped) << run;
+  EXPECT_EQ(run.out.count("  warning: Basler Camera image grab error:"), param.failed) << run;
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, HostGrabFaults,
+                         testing::Values(FaultCountCase{"None", "", 5, 0, 0},
+                                         FaultCountCase{"TwoFailedGrabs", "failed-results:2", 3, 2, 0},
+                                         FaultCountCase{"SkippedImages", "skipped:4", 5, 0, 4}),
+                         [](const testing::TestParamInfo<FaultCountCase>& info) { return info.param.name; });
+#endif
+
 TEST(HostBadInput, TimeoutStillPrintsTheSummary) {
   const HostRun run =
       HostRun::of({"grab", "--mode", "hardware", "--frames", "2", "--timeout", "0.2"}, kOneCamera);
