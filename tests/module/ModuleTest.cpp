@@ -1,0 +1,118 @@
+// The loaded module as a host sees it: its dynamic symbol table, and one whole grab through
+// dlopen with emulated cameras: list, open, start, 100 snaps, stop, close, delete.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <CameraInterface.h>
+#include <QStringList>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "LogCapture.h"
+#include "RecordingSink.h"
+
+namespace {
+
+std::set<std::string> definedDynamicSymbols(const std::string& path) {
+  std::set<std::string> names;
+  const std::string command = "nm -D --defined-only '" + path + "'";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    return names;
+  }
+  std::array<char, 512> line{};
+  while (fgets(line.data(), line.size(), pipe) != nullptr) {
+    std::string text(line.data());
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) {
+      text.pop_back();
+    }
+    const size_t blank = text.rfind(' ');
+    names.insert(blank == std::string::npos ? text : text.substr(blank + 1));
+  }
+  pclose(pipe);
+  return names;
+}
+
+TEST(Module, ExportsExactlyTheTwoEntryPoints) {
+  EXPECT_EQ(definedDynamicSymbols(ZAZOD_MODULE_PATH), (std::set<std::string>{"Camera_Create", "Camera_Delete"}));
+}
+
+class LoadedModule : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("ZAZOD_SDK_EMULATED_CAMERAS", "2", 1);
+    handle = dlopen(ZAZOD_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    create = reinterpret_cast<CameraCreateFunction>(dlsym(handle, "Camera_Create"));
+    destroy = reinterpret_cast<CameraDeleteFunction>(dlsym(handle, "Camera_Delete"));
+  }
+  static void TearDownTestSuite() {
+    if (handle != nullptr) {
+      dlclose(handle);
+    }
+  }
+
+  static void* handle;
+  static CameraCreateFunction create;
+  static CameraDeleteFunction destroy;
+};
+
+void* LoadedModule::handle = nullptr;
+CameraCreateFunction LoadedModule::create = nullptr;
+CameraDeleteFunction LoadedModule::destroy = nullptr;
+
+TEST_F(LoadedModule, GrabsHundredFramesEndToEnd) {
+  ASSERT_NE(create, nullptr);
+  ASSERT_NE(destroy, nullptr);
+  LogCapture log;
+  CameraConfig config;
+  config.imageFormat = 1;
+  RecordingSink sink;
+  ICameraObject* camera = create(&config, &sink);
+  ASSERT_NE(camera, nullptr);
+  EXPECT_EQ(camera->m_bitsPerPixel, 8);
+
+  const QStringList keys = camera->IEnumCameras();
+  ASSERT_EQ(keys, (QStringList{"basler EMU0001", "basler EMU0002"}));
+  config.cameraKey = keys.at(1);
+  ASSERT_EQ(camera->IOpenCamera(), 1);
+  EXPECT_TRUE(camera->m_isOpened);
+  camera->m_requestedGrabMode = GrabMode_SoftwareTrigger;
+  ASSERT_EQ(camera->IStartCamera(), 1);
+  for (size_t i = 1; i <= 100; ++i) {
+    ASSERT_EQ(camera->ISnapCamera(0), 1);
+    ASSERT_TRUE(sink.waitForFrames(i)) << "frame " << i;
+  }
+  camera->IStopCamera();
+  camera->ICloseCamera();
+  destroy(camera);
+  destroy(nullptr);
+
+  const std::vector<RecordedFrame> frames = sink.frames();
+  ASSERT_EQ(frames.size(), 100U);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    EXPECT_EQ(frames[i].imageNumber, i + 1);
+    EXPECT_EQ(frames[i].width, 640U);
+    EXPECT_EQ(frames[i].height, 480U);
+    EXPECT_NE(frames[i].buffer, nullptr);
+  }
+  EXPECT_TRUE(log.lines(QtWarningMsg).empty());
+  EXPECT_TRUE(log.lines(QtCriticalMsg).empty());
+}
+
+TEST_F(LoadedModule, ModuleExceptionsReachTheHostAsTheirOwnKind) {
+  // A snap on a camera that never opened is refused, not thrown; an unknown key gives 0.
+  CameraConfig config;
+  config.cameraKey = "basler NOSUCH";
+  RecordingSink sink;
+  ICameraObject* camera = create(&config, &sink);
+  EXPECT_EQ(camera->ISnapCamera(0), 0);
+  EXPECT_EQ(camera->IOpenCamera(), 0);
+  EXPECT_EQ(camera->IStartCamera(), 0);
+  destroy(camera);
+}
+
+}  // namespace
