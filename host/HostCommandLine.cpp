@@ -87,7 +87,8 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
                      "mode the Line1 pulse rate of emulated cameras (default 30 with --emulate)."),
       QStringLiteral("HZ"));
   const QCommandLineOption out(QStringLiteral("out"),
-                               QStringLiteral("grab: write pictures and contact.png into DIR."),
+                               QStringLiteral("grab: write frame-NNNN.png pictures and contact.png into DIR, "
+                                              "replacing those of an earlier grab."),
                                QStringLiteral("DIR"));
   const QCommandLineOption every(QStringLiteral("every"),
                                  QStringLiteral("grab: write every K-th frame (default 1)."),

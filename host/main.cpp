@@ -2,12 +2,16 @@
 // frames into PNG pictures and a contact sheet, and prints the name tables of the interface.
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <csignal>
 #include <iostream>
 
 #include "HostCommandLine.h"
 #include "HostError.h"
 
 int main(int argc, char** argv) {
+  // Output piped into a reader that quits early ends in a failed write, not in a signal that would
+  // kill the process while a camera grabs.
+  std::signal(SIGPIPE, SIG_IGN);
   QCoreApplication application(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("zazod-host"));
   // The module's debug lines are counted (skipped images) even where the system's logging rules
