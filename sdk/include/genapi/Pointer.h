@@ -9,6 +9,7 @@
 #include "genapi/ICommand.h"
 #include "genapi/IEnumeration.h"
 #include "genapi/IInteger.h"
+#include "genapi/IString.h"
 #include "genapi/INode.h"
 
 namespace GenApi {
@@ -53,5 +54,6 @@ using CEnumerationPtr = CPointer<IEnumeration>;
 using CEnumEntryPtr = CPointer<IEnumEntry>;
 using CCommandPtr = CPointer<ICommand>;
 using CIntegerPtr = CPointer<IInteger>;
+using CStringPtr = CPointer<IString>;
 
 }  // namespace GenApi

@@ -3,6 +3,7 @@
 // DestroyImageEventHandler.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "gcbase/Export.h"

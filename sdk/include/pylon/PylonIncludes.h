@@ -8,6 +8,7 @@
 #include "genapi/IEnumEntry.h"
 #include "genapi/IEnumeration.h"
 #include "genapi/IInteger.h"
+#include "genapi/IString.h"
 #include "genapi/INodeMap.h"
 #include "genapi/Pointer.h"
 #include "pylon/ConfigurationEventHandler.h"
