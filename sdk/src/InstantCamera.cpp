@@ -2,10 +2,10 @@
 // grab-loop thread can keep it alive even when the camera is destroyed from inside a handler.
 //
 // Locks: `api` (recursive) guards the device pointer and the grabbing state of every operation;
-// `handlers` (recursive) guards both handler lists and is held while handlers are called. While a
-// grab-loop thread may be alive, `handlers` is never taken with `api` held, and no thread holds
-// `api` while it joins the loop or blocks waiting for the device, so a handler may call any
-// operation of its camera from the grab-loop thread without deadlock.
+// `handlers` (recursive) guards both handler lists and is held while handlers are called. The order
+// is always `handlers` before `api` (a handler calls camera operations), never the reverse, and no
+// thread holds `api` while it joins the loop or blocks waiting for the device, so a handler may
+// call any operation of its camera from the grab-loop thread without deadlock.
 #include "pylon/InstantCamera.h"
 
 #include <atomic>
@@ -215,24 +215,33 @@ class CInstantCameraCore {
       }
     }
     stopGrabbing(false);
-    std::lock_guard<std::recursive_mutex> lock(api);
-    if (device == nullptr) {
-      return;
-    }
-    if (!alreadyJournaled) {
-      guarded("DestroyDevice", [&] { device->beforeOperation("DestroyDevice"); });
-    }
-    guarded("stopping the device", [&] {
-      if (device->isStreaming()) {
-        device->stopStreaming();
+    bool wasOpen = false;
+    {
+      std::lock_guard<std::recursive_mutex> lock(api);
+      if (device == nullptr) {
+        return;
       }
-    });
-    if (device->isOpen()) {
-      // The handlers hear of the close; the grab loop has ended, so `api` may stay held.
+      if (!alreadyJournaled) {
+        guarded("DestroyDevice", [&] { device->beforeOperation("DestroyDevice"); });
+      }
+      guarded("stopping the device", [&] {
+        if (device->isStreaming()) {
+          device->stopStreaming();
+        }
+      });
+      wasOpen = device->isOpen();
+    }
+    if (wasOpen) {
       notifyConfigurations(&CConfigurationEventHandler::OnClose, "OnClose");
-      guarded("closing the device", [&] { device->close(); });
+      {
+        std::lock_guard<std::recursive_mutex> lock(api);
+        if (device != nullptr && device->isOpen()) {
+          guarded("closing the device", [&] { device->close(); });
+        }
+      }
       notifyConfigurations(&CConfigurationEventHandler::OnClosed, "OnClosed");
     }
+    std::lock_guard<std::recursive_mutex> lock(api);
     Internal::Device* old = device;
     const ECleanup cleanup = deviceCleanup;
     device = nullptr;
@@ -397,25 +406,39 @@ void CInstantCamera::DestroyDevice() {
 void CInstantCamera::Open() {
   Core& core = *m_impl->core;
   core.joinEndedLoop();
-  Lock lock(core.api);
-  Internal::Device& device = core.touch("Open", Core::kPresent);
-  if (device.isOpen()) {
-    return;
+  {
+    Lock lock(core.api);
+    if (core.touch("Open", Core::kPresent).isOpen()) {
+      return;
+    }
   }
+  // Handlers are called without `api` held (they may call back into the camera); an exception
+  // from OnOpen leaves the device unopened, one from OnOpened closes it again.
   {
     Lock handlers(core.handlersMutex);
     for (size_t i = 0; i < core.configurations.size(); ++i) {
       core.configurations[i].handler->OnOpen(*this);
     }
   }
-  device.open();
+  Internal::Device* device = nullptr;
+  {
+    Lock lock(core.api);
+    if (core.device == nullptr) {
+      throw RUNTIME_EXCEPTION("Open: the device was detached meanwhile.");
+    }
+    device = core.device;
+    device->open();
+  }
   try {
     Lock handlers(core.handlersMutex);
     for (size_t i = 0; i < core.configurations.size(); ++i) {
       core.configurations[i].handler->OnOpened(*this);
     }
   } catch (...) {
-    guarded("closing after a failed configuration", [&] { device.close(); });
+    Lock lock(core.api);
+    if (core.device == device) {
+      guarded("closing after a failed configuration", [&] { device->close(); });
+    }
     throw;
   }
 }

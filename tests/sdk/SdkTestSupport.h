@@ -134,11 +134,10 @@ class CollectingHandler : public Pylon::CImageEventHandler {
 // A one-shot event a test waits for with a timeout.
 class Event {
  public:
+  // Notifies with the lock held: the waiter may destroy the event as soon as it wakes.
   void set() {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_set = true;
-    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_set = true;
     m_changed.notify_all();
   }
   bool wait(std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
