@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,7 @@ struct OpenedFailure {
   std::function<void()> raise;
   bool isGeneric;
 };
+void PrintTo(const OpenedFailure& value, std::ostream* os) { *os << value.name; }
 
 class OpenedFailures : public SdkTest, public ::testing::WithParamInterface<OpenedFailure> {};
 
@@ -196,6 +198,7 @@ struct MisuseCase {
   bool attach;  // with a device (not opened) or without one
   std::function<void(CInstantCamera&)> call;
 };
+void PrintTo(const MisuseCase& value, std::ostream* os) { *os << value.name; }
 
 class Misuse : public SdkTest, public ::testing::WithParamInterface<MisuseCase> {};
 

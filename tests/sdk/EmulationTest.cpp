@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,7 @@ struct RefusedWrite {
   const char* value;
   bool invalidArgument;  // otherwise an AccessException
 };
+void PrintTo(const RefusedWrite& value, std::ostream* os) { *os << value.name; }
 
 class RefusedWrites : public Emulation, public ::testing::WithParamInterface<RefusedWrite> {};
 
@@ -143,6 +145,7 @@ struct TriggerCase {
   bool softwareFrame;
   bool lineFrame;
 };
+void PrintTo(const TriggerCase& value, std::ostream* os) { *os << value.name; }
 
 class Triggers : public Emulation, public ::testing::WithParamInterface<TriggerCase> {};
 
@@ -177,6 +180,16 @@ INSTANTIATE_TEST_SUITE_P(
         TriggerCase{"AcquisitionStartWithoutFrameStart", kNoFrameStart, "AcquisitionStart", "On", "Software",
                     true, false}),
     [](const ::testing::TestParamInfo<TriggerCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Emulation, TheTriggerSoftwareCommandFiresLikeTheCameraOperation) {
+  openCamera();
+  useSoftwareTrigger(*device);
+  start();
+  device->ClearJournal();
+  GenApi::CCommandPtr(camera->GetNodeMap().GetNode("TriggerSoftware"))->Execute();
+  ASSERT_TRUE(handler->waitForResults(1));
+  EXPECT_EQ(device->Journal(), (std::vector<std::string>{"GetNodeMap", "Execute:TriggerSoftware"}));
+}
 
 TEST_F(Emulation, FreeRunDeliversFramesUntilStopped) {
   emu::CameraDescription description;
@@ -254,6 +267,8 @@ struct FaultCase {
   const char* operation;
   std::function<void(CInstantCamera&, emu::EmulatedCamera&)> call;
 };
+
+void PrintTo(const FaultCase& value, std::ostream* os) { *os << value.operation; }
 
 class Faults : public Emulation, public ::testing::WithParamInterface<FaultCase> {};
 
@@ -378,6 +393,8 @@ struct KindCase {
   const char* kind;
   const char* typeName;  // null: std::bad_alloc
 };
+
+void PrintTo(const KindCase& value, std::ostream* os) { *os << value.kind; }
 
 class FaultKinds : public Emulation, public ::testing::WithParamInterface<KindCase> {};
 

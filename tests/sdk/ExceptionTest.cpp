@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <pylon/PylonIncludes.h>
 
+#include <ostream>
 #include <string>
 
 #include "SdkTestSupport.h"
@@ -36,6 +37,7 @@ struct FormatCase {
   std::string (*format)();
   std::string expected;
 };
+void PrintTo(const FormatCase& value, std::ostream* os) { *os << value.name; }
 
 std::string format(const char* text, ...) {
   va_list arguments;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <future>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -105,6 +106,7 @@ struct FromHandlerCase {
   void (*call)(CInstantCamera&);
   bool open;
 };
+void PrintTo(const FromHandlerCase& value, std::ostream* os) { *os << value.name; }
 
 class FromHandler : public GrabLoop, public ::testing::WithParamInterface<FromHandlerCase> {};
 
@@ -141,6 +143,7 @@ struct ThrowCase {
   const char* name;
   void (*raise)();
 };
+void PrintTo(const ThrowCase& value, std::ostream* os) { *os << value.name; }
 
 class HandlerExceptions : public GrabLoop, public ::testing::WithParamInterface<ThrowCase> {};
 
