@@ -1,0 +1,118 @@
+// Zazod::Aravis::AravisTransport: enumeration by address or by Aravis's discovery, the vendor
+// filter, and the registration of the transport under the name "aravis".
+#include "AravisTransport.h"
+
+#include <arv.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "AravisSettings.h"
+#include "GvcpProbe.h"
+#include "TransportRegistry.h"
+
+namespace Zazod::Aravis {
+
+namespace {
+
+constexpr unsigned int kProbeTimeoutMs = 1000;
+// Aravis's discovery waits about a second for answers; USB enumeration is quick.
+constexpr auto kDiscoveryBound = std::chrono::seconds(5);
+
+std::string text(const char* value) { return value != nullptr ? value : ""; }
+
+}  // namespace
+
+void AravisTransport::enumerate(Pylon::DeviceInfoList_t& list) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const AravisSettings settings = AravisSettings::fromEnvironment();
+  for (const std::string& rejected : settings.rejectedAddresses()) {
+    std::fprintf(stderr, "zazod_sdk: ZAZOD_SDK_ARAVIS_ADDRESSES: \"%s\" is no IPv4 address; ignored\n",
+                 rejected.c_str());
+  }
+  std::vector<AravisDescriptor::Fields> found =
+      settings.hasAddresses() ? probeAddresses(settings.addresses()) : discover();
+  if (!settings.hasAddresses()) {
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+      return a.protocol != b.protocol ? a.protocol < b.protocol : a.serialNumber < b.serialNumber;
+    });
+  }
+  for (AravisDescriptor::Fields& fields : found) {
+    if (settings.acceptsVendor(fields.vendor)) {
+      list.emplace_back(std::make_shared<AravisDescriptor>(std::move(fields)));
+    }
+  }
+}
+
+std::vector<AravisDescriptor::Fields> AravisTransport::probeAddresses(
+    const std::vector<std::string>& addresses) {
+  std::vector<AravisDescriptor::Fields> found;
+  for (const std::string& address : addresses) {
+    GvcpProbe::Identity identity;
+    if (GvcpProbe::identify(address, kProbeTimeoutMs, identity)) {
+      found.push_back({"GigEVision", address, identity.vendor, identity.model, identity.serialNumber,
+                       identity.userDefinedName});
+    }
+  }
+  return found;
+}
+
+std::vector<AravisDescriptor::Fields> AravisTransport::discover() {
+  if (m_discovery != nullptr) {
+    // The previous discovery overran its bound: wait for it once more rather than start another
+    // (Aravis's device list is process-wide).
+    std::unique_lock<std::mutex> pending(m_discovery->mutex);
+    if (!m_discovery->finished.wait_for(pending, kDiscoveryBound, [&] { return m_discovery->done; })) {
+      std::fprintf(stderr, "zazod_sdk: Aravis discovery is still running; no Aravis devices listed\n");
+      return {};
+    }
+    pending.unlock();
+    m_discovery.reset();
+  }
+  auto discovery = std::make_shared<Discovery>();
+  std::thread worker([discovery] {
+    arv_update_device_list();
+    std::vector<AravisDescriptor::Fields> found;
+    const unsigned int count = arv_get_n_devices();
+    for (unsigned int i = 0; i < count; ++i) {
+      const std::string protocol = text(arv_get_device_protocol(i));
+      if (protocol != "GigEVision" && protocol != "USB3Vision") {
+        continue;
+      }
+      found.push_back({protocol, text(arv_get_device_address(i)), text(arv_get_device_vendor(i)),
+                       text(arv_get_device_model(i)), text(arv_get_device_serial_nbr(i)), std::string()});
+    }
+    std::lock_guard<std::mutex> done(discovery->mutex);
+    discovery->found = std::move(found);
+    discovery->done = true;
+    discovery->finished.notify_all();
+  });
+  std::unique_lock<std::mutex> waiting(discovery->mutex);
+  if (!discovery->finished.wait_for(waiting, kDiscoveryBound, [&] { return discovery->done; })) {
+    waiting.unlock();
+    worker.detach();  // it ends by itself; the next enumeration waits for it
+    m_discovery = discovery;
+    std::fprintf(stderr, "zazod_sdk: Aravis discovery did not finish in time; no Aravis devices listed\n");
+    return {};
+  }
+  std::vector<AravisDescriptor::Fields> found = std::move(discovery->found);
+  waiting.unlock();
+  worker.join();
+  return found;
+}
+
+namespace {
+
+Pylon::Internal::Transport* createTransport() {
+  static AravisTransport transport;
+  return &transport;
+}
+
+[[maybe_unused]] const bool g_registered =
+    Pylon::Internal::TransportRegistry::instance().add("aravis", &createTransport);
+
+}  // namespace
+
+}  // namespace Zazod::Aravis
