@@ -9,6 +9,7 @@
 
 #include "AravisReaper.h"
 #include "GvcpProbe.h"
+#include "StreamSocketSizer.h"
 #include "gcbase/GCException.h"
 #include "genapi/ICommand.h"
 
@@ -110,7 +111,9 @@ void AravisDevice::open() {
   std::lock_guard<std::recursive_mutex> lock(m_link->mutex());
   ArvDevice* device = connect("Open");
   if (ARV_IS_GV_DEVICE(device) && !arv_gv_device_is_controller(ARV_GV_DEVICE(device))) {
-    g_object_unref(device);
+    // Releasing it writes to the device, which ignores a client without control: that waits for
+    // Aravis's timeouts, so it happens on the reaper's thread.
+    AravisReaper::instance().release([device] { g_object_unref(device); });
     throw ACCESS_EXCEPTION("Open: the camera %s is controlled by another application.",
                            m_descriptor->fields().serialNumber.c_str());
   }
@@ -185,16 +188,16 @@ void AravisDevice::startStreaming(size_t bufferCount) {
     throw RUNTIME_EXCEPTION("StartGrabbing: Aravis could not create a stream.");
   }
   if (ARV_IS_GV_STREAM(stream)) {
-    // A fixed socket buffer that holds a couple of frames: the automatic one is sized only after
-    // the first frame, which it then loses. An incomplete frame is kept for half a second, so a
+    // A fixed socket buffer that holds a couple of frames (the automatic one is sized after the
+    // first frame, which it then loses). An incomplete frame is kept for half a second, so a
     // receiving thread that a busy machine leaves waiting does not time out frames that are whole.
     const gint64 socketBuffer = std::min<gint64>(std::max<gint64>(2 * payload + 65536, 1 << 20), 64 << 20);
     g_object_set(stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size",
                  static_cast<gint>(socketBuffer), "frame-retention", static_cast<guint>(kFrameRetentionUs),
                  nullptr);
-    // The receiving thread applies the socket buffer when it starts, and it started with the stream.
-    arv_stream_stop_thread(stream, FALSE);
-    arv_stream_start_thread(stream);
+    // Aravis would apply it only when the first frame arrives: too late for that frame.
+    StreamSocketSizer::resize(arv_gv_stream_get_port(ARV_GV_STREAM(stream)),
+                              static_cast<size_t>(socketBuffer));
   }
   const size_t count = std::max<size_t>(bufferCount, 2);
   m_pool.start(count, static_cast<size_t>(payload), nullptr);

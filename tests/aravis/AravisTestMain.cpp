@@ -1,0 +1,55 @@
+// The Aravis integration tests' main: it enables the Aravis backend for the fake camera's address
+// only, and runs tests only inside a private network namespace that has nothing but loopback
+// (scripts/netns), because Aravis's discovery broadcasts on every interface. Listing the tests
+// touches no network and works anywhere.
+#include <gtest/gtest.h>
+#include <net/if.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "FakeCamera.h"
+
+namespace {
+
+// The network interfaces of this process's network namespace.
+std::vector<std::string> networkInterfaces() {
+  std::vector<std::string> names;
+  if (struct if_nameindex* interfaces = if_nameindex()) {
+    for (struct if_nameindex* entry = interfaces; entry->if_index != 0; ++entry) {
+      names.push_back(entry->if_name);
+    }
+    if_freenameindex(interfaces);
+  }
+  return names;
+}
+
+bool listingOnly(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--gtest_list_tests") == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (!listingOnly(argc, argv) && networkInterfaces() != std::vector<std::string>{"lo"}) {
+    std::fprintf(stderr,
+                 "aravis_tests: refusing to run outside a private network namespace with only "
+                 "loopback; run it as scripts/netns %s\n",
+                 argv[0]);
+    return 1;
+  }
+  // Set before the SDK layer is loaded (with the module, or at the first SDK call).
+  setenv("ZAZOD_SDK_TRANSPORTS", "aravis", 1);
+  setenv("ZAZOD_SDK_ARAVIS_ADDRESSES", FakeCamera::address(), 1);
+  setenv("ZAZOD_SDK_ARAVIS_VENDORS", "*", 1);
+  return RUN_ALL_TESTS();
+}
