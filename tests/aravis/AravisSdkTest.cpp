@@ -3,6 +3,7 @@
 // with the device's block ids; trigger readiness by the count of outstanding software triggers).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -183,6 +184,30 @@ TEST_F(AravisSdk, HeldResultsStayValidAfterStopAndThePoolIsReusedAfterwards) {
     EXPECT_EQ(result->GetImageNumber(), 1);
     m_camera.StopGrabbing();
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AravisSdk, AKilledCameraIsNoticedByAravissHeartbeatWhileNothingIsAsked) {
+  GenApi::CEnumerationPtr(m_camera.GetNodeMap().GetNode("TriggerMode"))->FromString("On", true);
+  GenApi::CEnumerationPtr(m_camera.GetNodeMap().GetNode("TriggerSource"))->FromString("Software", true);
+  GenApi::CEnumerationPtr mode = m_camera.GetNodeMap().GetNode("TriggerMode");
+  m_camera.StartGrabbing(Pylon::GrabStrategy_OneByOne, Pylon::GrabLoop_ProvidedByUser);
+  m_fake->kill();
+  // Only the waiting; no register access that could time out.
+  Pylon::CGrabResultPtr result;
+  const auto begin = std::chrono::steady_clock::now();
+  EXPECT_THROW(m_camera.RetrieveResult(20000, result, Pylon::TimeoutHandling_Return),
+               GenICam::RuntimeException);
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(20));
+  EXPECT_TRUE(m_camera.IsCameraDeviceRemoved());
+  EXPECT_FALSE(m_camera.IsGrabbing());
+  const auto after = std::chrono::steady_clock::now();
+  EXPECT_THROW(mode->ToString(), GenICam::GenericException);
+  EXPECT_THROW(m_camera.ExecuteSoftwareTrigger(), GenICam::GenericException);
+  EXPECT_LT(std::chrono::steady_clock::now() - after, std::chrono::milliseconds(500)) << "fails at once";
 }
 
 }  // namespace
