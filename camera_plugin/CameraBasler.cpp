@@ -50,7 +50,8 @@ QStringList CCameraBasler::IEnumCameras() {
 
 int CCameraBasler::IOpenCamera() {
   if (m_config == nullptr) {
-    qWarning() << "Camera config missing." << " - " << kOpenTag;
+    qWarning() << "Camera config missing."
+               << " - " << kOpenTag;
     return 0;
   }
   try {
@@ -66,7 +67,8 @@ int CCameraBasler::IOpenCamera() {
     Pylon::DeviceInfoList_t devices;
     const int count = factory.EnumerateDevices(devices, false);
     if (count == 0) {
-      qWarning() << "No camera present" << " - " << kOpenTag;
+      qWarning() << "No camera present"
+                 << " - " << kOpenTag;
       return 0;
     }
 
@@ -87,8 +89,8 @@ int CCameraBasler::IOpenCamera() {
       return 0;
     }
 
-    m_camera.RegisterConfiguration(new Pylon::CSoftwareTriggerConfiguration, Pylon::RegistrationMode_ReplaceAll,
-                                   Pylon::Cleanup_Delete);
+    m_camera.RegisterConfiguration(new Pylon::CSoftwareTriggerConfiguration,
+                                   Pylon::RegistrationMode_ReplaceAll, Pylon::Cleanup_Delete);
     // Replacing keeps exactly one frame handler however often the camera is opened, so every good
     // frame reaches the host once.
     m_camera.RegisterImageEventHandler(new ZODOzizoZavozEzazodu(this), Pylon::RegistrationMode_ReplaceAll,
@@ -237,7 +239,8 @@ void CCameraBasler::IAuxCameraOp1() {}
 
 void CCameraBasler::IAuxCameraOp2() {}
 
-void CCameraBasler::OnImageGrabbed(Pylon::CInstantCamera& /*camera*/, const Pylon::CGrabResultPtr& grabResult) {
+void CCameraBasler::OnImageGrabbed(Pylon::CInstantCamera& /*camera*/,
+                                   const Pylon::CGrabResultPtr& grabResult) {
   try {
     m_frameBuffer.store(grabResult->GetBuffer(), std::memory_order_release);
     m_width.store(grabResult->GetWidth(), std::memory_order_release);

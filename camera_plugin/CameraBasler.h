@@ -4,7 +4,6 @@
 #pragma once
 
 #include <ICameraObject.h>
-
 #include <pylon/PylonIncludes.h>
 
 class CCameraBasler : public ICameraObject {

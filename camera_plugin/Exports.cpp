@@ -6,10 +6,9 @@
 extern "C" {
 
 __attribute__((visibility("default"))) ICameraObject* Camera_Create(CameraConfig* config,
-                                                                     ICameraFrameSink* sink) {
+                                                                    ICameraFrameSink* sink) {
   return new CCameraBasler(config, sink);
 }
 
 __attribute__((visibility("default"))) void Camera_Delete(ICameraObject* camera) { delete camera; }
-
 }

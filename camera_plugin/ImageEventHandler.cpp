@@ -12,8 +12,8 @@ ZODOzizoZavozEzazodu::~ZODOzizoZavozEzazodu() = default;
 
 void ZODOzizoZavozEzazodu::OnImagesSkipped(Pylon::CInstantCamera& camera, size_t countOfSkippedImages) {
   const Pylon::String_t model = camera.GetDeviceInfo().GetModelName();
-  qDebug() << "Basler Camera(" << model.c_str() << "), skipped "
-           << static_cast<quint64>(countOfSkippedImages) << " images."
+  qDebug() << "Basler Camera(" << model.c_str() << "), skipped " << static_cast<quint64>(countOfSkippedImages)
+           << " images."
            << " - "
            << "ZODOzizoZavozEzazodu::OnImagesSkipped";
 }

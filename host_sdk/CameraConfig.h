@@ -7,12 +7,12 @@
 #include <cstdint>
 
 struct CameraConfig {
-  QString cameraName;             // host: display name of the camera
-  int32_t cameraFamily = 0;       // host: code of g_cameraFamilyNames
-  QString cameraKey;              // name, one blank, serial number ("basler 12345678")
-  int32_t portType = 0;           // host: code of g_portTypeNames
-  int32_t imageFormat = 0;        // code of g_imageFormatNames
+  QString cameraName;                // host: display name of the camera
+  int32_t cameraFamily = 0;          // host: code of g_cameraFamilyNames
+  QString cameraKey;                 // name, one blank, serial number ("basler 12345678")
+  int32_t portType = 0;              // host: code of g_portTypeNames
+  int32_t imageFormat = 0;           // code of g_imageFormatNames
   int32_t exposureMicroseconds = 0;  // host
-  bool snapInhibited = false;     // while set, every snap is refused
-  QString description;            // host
+  bool snapInhibited = false;        // while set, every snap is refused
+  QString description;               // host
 };

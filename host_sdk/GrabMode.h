@@ -5,9 +5,9 @@
 #include <cstdint>
 
 enum GrabMode : int32_t {
-  GrabMode_None = 0,                   // nothing configured
-  GrabMode_HardwareTrigger = 1,        // frames triggered by the camera's input line "Line1"
-  GrabMode_SoftwareTrigger = 2,        // frames triggered by the host's snaps
-  GrabMode_SoftwareTriggerCounted = 3, // as 2, snaps admitted while m_imageNumber < m_frameLimit
-  GrabMode_SwitchedToSoftware = 4      // a mode-1 camera that a snap switched to software trigger
+  GrabMode_None = 0,                    // nothing configured
+  GrabMode_HardwareTrigger = 1,         // frames triggered by the camera's input line "Line1"
+  GrabMode_SoftwareTrigger = 2,         // frames triggered by the host's snaps
+  GrabMode_SoftwareTriggerCounted = 3,  // as 2, snaps admitted while m_imageNumber < m_frameLimit
+  GrabMode_SwitchedToSoftware = 4       // a mode-1 camera that a snap switched to software trigger
 };

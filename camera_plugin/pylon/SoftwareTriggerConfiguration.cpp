@@ -67,13 +67,13 @@ void CSoftwareTriggerConfiguration::OnOpened(CInstantCamera& camera) {
     ConfigureSoftwareTrigger(camera.GetNodeMap());
   } catch (const GenICam::GenericException& e) {
     throw reporterAt(130).Report(
-        "Could not apply configuration. Pylon::GenericException caught in OnOpened method msg=%hs",
-        e.what());
+        "Could not apply configuration. Pylon::GenericException caught in OnOpened method msg=%hs", e.what());
   } catch (const std::exception& e) {
     throw reporterAt(134).Report(
         "Could not apply configuration. std::exception caught in OnOpened method msg=%hs", e.what());
   } catch (...) {
-    throw reporterAt(138).Report("Could not apply configuration. Unknown exception caught in OnOpened method.");
+    throw reporterAt(138).Report(
+        "Could not apply configuration. Unknown exception caught in OnOpened method.");
   }
 }
 

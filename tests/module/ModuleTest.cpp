@@ -1,9 +1,9 @@
 // The loaded module as a host sees it: its dynamic symbol table, and one whole grab through
 // dlopen with emulated cameras: list, open, start, 100 snaps, stop, close, delete.
+#include <CameraInterface.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <CameraInterface.h>
 #include <QStringList>
 #include <array>
 #include <cstdio>
@@ -37,7 +37,8 @@ std::set<std::string> definedDynamicSymbols(const std::string& path) {
 }
 
 TEST(Module, ExportsExactlyTheTwoEntryPoints) {
-  EXPECT_EQ(definedDynamicSymbols(ZAZOD_MODULE_PATH), (std::set<std::string>{"Camera_Create", "Camera_Delete"}));
+  EXPECT_EQ(definedDynamicSymbols(ZAZOD_MODULE_PATH),
+            (std::set<std::string>{"Camera_Create", "Camera_Delete"}));
 }
 
 class LoadedModule : public ::testing::Test {

@@ -6,8 +6,9 @@
 
 namespace {
 
-const std::vector<std::string> kControlOps = {"IsGrabbing", "StopGrabbing", "CanWaitForFrameTriggerReady",
-                                              "StartGrabbing", "ExecuteSoftwareTrigger", "IsOpen", "Close"};
+const std::vector<std::string> kControlOps = {
+    "IsGrabbing", "StopGrabbing", "CanWaitForFrameTriggerReady", "StartGrabbing", "ExecuteSoftwareTrigger",
+    "IsOpen",     "Close"};
 
 class AcquisitionTest : public PluginTest {
  protected:
@@ -37,9 +38,10 @@ class AcquisitionTest : public PluginTest {
     return debugLine(QString("Close camera( %1 ).  -  CCameraBasler::ICloseCamera").arg(configText()));
   }
   static LogLine notReadyLine(const char* tag) {
-    return warningLine(QString("The cameras must can be queried whether they are ready to accept the next frame "
-                               "trigger.  -  %1")
-                           .arg(tag));
+    return warningLine(
+        QString("The cameras must can be queried whether they are ready to accept the next frame "
+                "trigger.  -  %1")
+            .arg(tag));
   }
 
   std::unique_ptr<emu::EmulatedCamera> device;
@@ -90,27 +92,68 @@ TEST_P(StartTransitions, FollowTheTable) {
 
 const std::vector<std::string> kRestartCalls = {"IsGrabbing", "StopGrabbing", "CanWaitForFrameTriggerReady",
                                                 "StartGrabbing"};
-const std::vector<std::string> kFreshStartCalls = {"IsGrabbing", "CanWaitForFrameTriggerReady", "StartGrabbing"};
+const std::vector<std::string> kFreshStartCalls = {"IsGrabbing", "CanWaitForFrameTriggerReady",
+                                                   "StartGrabbing"};
 
 INSTANTIATE_TEST_SUITE_P(
     Table, StartTransitions,
-    ::testing::Values(
-        StartCase{"OpenedHardware", -1, 1, 1, true, 1, {"TriggerMode=On", "TriggerSource=Line1"}, kFreshStartCalls,
-                  false, true},
-        StartCase{"OpenedSoftware", -1, 2, 1, true, 2, {"TriggerMode=On", "TriggerSource=Software"},
-                  kFreshStartCalls, false, true},
-        StartCase{"OpenedCounted", -1, 3, 1, true, 3, {"TriggerMode=On", "TriggerSource=Software"},
-                  kFreshStartCalls, false, true},
-        StartCase{"SameModeDoesNothing", 2, 2, 1, true, 2, {}, {}, false, false},
-        StartCase{"SoftwareToCountedRestarts", 2, 3, 1, true, 3, {"TriggerMode=On", "TriggerSource=Software"},
-                  kRestartCalls, true, true},
-        StartCase{"SoftwareToHardwareRestarts", 2, 1, 1, true, 1, {"TriggerMode=On", "TriggerSource=Line1"},
-                  kRestartCalls, true, true},
-        StartCase{"OpenedRequestNoneOnlyRecords", -1, 0, 1, false, 0, {}, {}, false, false},
-        StartCase{"RequestNoneWhileGrabbingOnlyRecords", 2, 0, 1, true, 0, {}, {}, false, false},
-        StartCase{"RequestFourOnlyRecords", 2, 4, 1, true, 4, {}, {}, false, false},
-        StartCase{"UnknownCodeOnlyRecords", 2, 77, 1, true, 77, {}, {}, false, false},
-        StartCase{"NegativeCodeOnlyRecords", -1, -3, 1, false, -3, {}, {}, false, false}),
+    ::testing::Values(StartCase{"OpenedHardware",
+                                -1,
+                                1,
+                                1,
+                                true,
+                                1,
+                                {"TriggerMode=On", "TriggerSource=Line1"},
+                                kFreshStartCalls,
+                                false,
+                                true},
+                      StartCase{"OpenedSoftware",
+                                -1,
+                                2,
+                                1,
+                                true,
+                                2,
+                                {"TriggerMode=On", "TriggerSource=Software"},
+                                kFreshStartCalls,
+                                false,
+                                true},
+                      StartCase{"OpenedCounted",
+                                -1,
+                                3,
+                                1,
+                                true,
+                                3,
+                                {"TriggerMode=On", "TriggerSource=Software"},
+                                kFreshStartCalls,
+                                false,
+                                true},
+                      StartCase{"SameModeDoesNothing", 2, 2, 1, true, 2, {}, {}, false, false},
+                      StartCase{"SoftwareToCountedRestarts",
+                                2,
+                                3,
+                                1,
+                                true,
+                                3,
+                                {"TriggerMode=On", "TriggerSource=Software"},
+                                kRestartCalls,
+                                true,
+                                true},
+                      StartCase{"SoftwareToHardwareRestarts",
+                                2,
+                                1,
+                                1,
+                                true,
+                                1,
+                                {"TriggerMode=On", "TriggerSource=Line1"},
+                                kRestartCalls,
+                                true,
+                                true},
+                      StartCase{"OpenedRequestNoneOnlyRecords", -1, 0, 1, false, 0, {}, {}, false, false},
+                      StartCase{
+                          "RequestNoneWhileGrabbingOnlyRecords", 2, 0, 1, true, 0, {}, {}, false, false},
+                      StartCase{"RequestFourOnlyRecords", 2, 4, 1, true, 4, {}, {}, false, false},
+                      StartCase{"UnknownCodeOnlyRecords", 2, 77, 1, true, 77, {}, {}, false, false},
+                      StartCase{"NegativeCodeOnlyRecords", -1, -3, 1, false, -3, {}, {}, false, false}),
     [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AcquisitionTest, StartOnAClosedCameraRefusesSilently) {
@@ -135,8 +178,9 @@ TEST_F(AcquisitionTest, MissingTriggerSourceFailsAfterWritingTheMode) {
   camera->m_requestedGrabMode = 1;
   EXPECT_EQ(camera->IStartCamera(), 0);
   EXPECT_EQ(writes(), std::vector<std::string>{"TriggerMode=On"});
-  EXPECT_EQ(log.lines(), std::vector<LogLine>{criticalLine(
-                             "An exception occurred :  NULL pointer dereferenced  -  CCameraBasler::IStartCamera")});
+  EXPECT_EQ(log.lines(),
+            std::vector<LogLine>{criticalLine(
+                "An exception occurred :  NULL pointer dereferenced  -  CCameraBasler::IStartCamera")});
   EXPECT_FALSE(camera->m_isGrabbing);
   EXPECT_EQ(camera->m_activeGrabMode, 0);
 }
@@ -169,8 +213,9 @@ TEST_F(AcquisitionTest, RestartThatStoppedGrabbingAndFailsLeavesTheObjectStopped
   device->FailNext("FromString:TriggerSource", emu::Fault{"AccessException", "locked"});
   camera->m_requestedGrabMode = 1;
   EXPECT_EQ(camera->IStartCamera(), 0);
-  EXPECT_EQ(log.lines(), (std::vector<LogLine>{stopLine(kStart), criticalLine("An exception occurred :  locked  -  "
-                                                                              "CCameraBasler::IStartCamera")}));
+  EXPECT_EQ(log.lines(),
+            (std::vector<LogLine>{stopLine(kStart), criticalLine("An exception occurred :  locked  -  "
+                                                                 "CCameraBasler::IStartCamera")}));
   EXPECT_FALSE(camera->m_isGrabbing);
   EXPECT_EQ(camera->m_activeGrabMode, 0);
 }
@@ -194,8 +239,9 @@ TEST_F(AcquisitionTest, SnapInHardwareModeSwitchesToSoftwareOnce) {
   EXPECT_TRUE(camera->m_isGrabbing);
   EXPECT_EQ(log.linesWithoutFrames(), (std::vector<LogLine>{stopLine(kSnap), startLine(kSnap)}));
   EXPECT_EQ(writes(), (std::vector<std::string>{"TriggerMode=On", "TriggerSource=Software"}));
-  EXPECT_EQ(controlCalls(), (std::vector<std::string>{"IsGrabbing", "StopGrabbing", "CanWaitForFrameTriggerReady",
-                                                      "StartGrabbing", "ExecuteSoftwareTrigger"}));
+  EXPECT_EQ(controlCalls(),
+            (std::vector<std::string>{"IsGrabbing", "StopGrabbing", "CanWaitForFrameTriggerReady",
+                                      "StartGrabbing", "ExecuteSoftwareTrigger"}));
   ASSERT_TRUE(sink.waitForFrames(1));
 
   device->ClearJournal();
@@ -249,7 +295,8 @@ TEST_F(AcquisitionTest, SnapFailuresLogAndKeepWhatACompletedSwitchSet) {
   grabbingIn(2);
   device->FailNext("ExecuteSoftwareTrigger", emu::Fault{"TimeoutException", "busy"});
   EXPECT_EQ(camera->ISnapCamera(0), 0);
-  EXPECT_EQ(log.lines(), std::vector<LogLine>{criticalLine("An exception occurred :  busy  -  CCameraBasler::ISnapCamera")});
+  EXPECT_EQ(log.lines(), std::vector<LogLine>{
+                             criticalLine("An exception occurred :  busy  -  CCameraBasler::ISnapCamera")});
   EXPECT_TRUE(camera->m_isGrabbing);
 
   grabbingIn(1);
@@ -295,8 +342,9 @@ TEST_F(AcquisitionTest, StopFailureKeepsTheFlags) {
   grabbingIn(2);
   device->FailNext("StopGrabbing", emu::Fault{"RuntimeException", "stuck"});
   camera->IStopCamera();
-  EXPECT_EQ(log.lines(), (std::vector<LogLine>{stopLine(kStop), criticalLine("An exception occurred :  stuck  -  "
-                                                                             "CCameraBasler::IStopCamera")}));
+  EXPECT_EQ(log.lines(),
+            (std::vector<LogLine>{stopLine(kStop), criticalLine("An exception occurred :  stuck  -  "
+                                                                "CCameraBasler::IStopCamera")}));
   EXPECT_TRUE(camera->m_isGrabbing);
   EXPECT_EQ(camera->m_activeGrabMode, 2);
 }
@@ -317,8 +365,10 @@ TEST_F(AcquisitionTest, CloseFailureIsLoggedAndTheObjectIsClosedAllTheSame) {
   openCamera();
   device->FailNext("Close", emu::Fault{"RuntimeException", "cable"});
   camera->ICloseCamera();
-  EXPECT_EQ(log.lines(), (std::vector<LogLine>{debugLine("CCameraBasler::ICloseCamera"), closeLine(),
-                                               criticalLine("An exception occurred :  cable  -  CCameraBasler::ICloseCamera")}));
+  EXPECT_EQ(
+      log.lines(),
+      (std::vector<LogLine>{debugLine("CCameraBasler::ICloseCamera"), closeLine(),
+                            criticalLine("An exception occurred :  cable  -  CCameraBasler::ICloseCamera")}));
   EXPECT_FALSE(camera->m_isOpened);
 }
 

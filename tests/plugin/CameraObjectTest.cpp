@@ -1,7 +1,7 @@
 // The camera object's fields, initial values and the interface's default operations.
+#include <ICameraObject.h>
 #include <gtest/gtest.h>
 
-#include <ICameraObject.h>
 #include <cstddef>
 #include <type_traits>
 
@@ -175,7 +175,8 @@ TEST_F(PluginTest, NullConfigGivesAUsableObjectThatRefusesToOpen) {
   EXPECT_EQ(camera->m_bitsPerPixel, 0);
   EXPECT_EQ(camera->ISnapCamera(0), 0);
   EXPECT_EQ(camera->IOpenCamera(), 0);
-  EXPECT_EQ(log.lines(), std::vector<LogLine>{warningLine("Camera config missing.  -  CCameraBasler::IOpenCamera")});
+  EXPECT_EQ(log.lines(),
+            std::vector<LogLine>{warningLine("Camera config missing.  -  CCameraBasler::IOpenCamera")});
   EXPECT_TRUE(device.Journal().empty());
 }
 

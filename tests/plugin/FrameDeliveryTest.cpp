@@ -107,8 +107,9 @@ TEST_F(FrameTest, ReaderFailureKeepsWhatWasStoredAndSkipsTheSink) {
   device->FailNext("GetHeight", emu::Fault{"RuntimeException", "payload unreadable"});
   device->SetNextImageNumber(50);
   snapAndWaitForLine();
-  EXPECT_EQ(log.lines(), std::vector<LogLine>{criticalLine(
-                             "An exception occurred :  payload unreadable  -  CCameraBasler::OnImageGrabbed")});
+  EXPECT_EQ(log.lines(),
+            std::vector<LogLine>{criticalLine(
+                "An exception occurred :  payload unreadable  -  CCameraBasler::OnImageGrabbed")});
   EXPECT_EQ(sink.count(), 1U);
   EXPECT_EQ(camera->m_imageNumber, 1U);  // not reached
   EXPECT_EQ(camera->m_width, 640U);
@@ -132,9 +133,11 @@ TEST_F(FrameTest, OpeningWhileGrabbingStopsFirst) {
   snapAndWaitForLine();
   log.clear();
   ASSERT_EQ(camera->IOpenCamera(), 1);
-  EXPECT_EQ(log.lines(), (std::vector<LogLine>{
-                             debugLine(QString("Stop Grabbing camera( %1 ).  -  CCameraBasler::IStopCamera").arg(configText())),
-                             debugLine("CCameraBasler::IOpenCamera success***************************  \n")}));
+  EXPECT_EQ(
+      log.lines(),
+      (std::vector<LogLine>{
+          debugLine(QString("Stop Grabbing camera( %1 ).  -  CCameraBasler::IStopCamera").arg(configText())),
+          debugLine("CCameraBasler::IOpenCamera success***************************  \n")}));
   EXPECT_FALSE(camera->m_isGrabbing);
   EXPECT_EQ(camera->m_activeGrabMode, 0);
   EXPECT_EQ(camera->ISnapCamera(0), 0);

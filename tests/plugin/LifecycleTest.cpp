@@ -62,11 +62,12 @@ TEST_F(PluginTest, DeletingAGrabbingObjectStopsThenClosesThenDestroysTheDevice) 
   device.ClearJournal();
   camera.reset();
   const QString address = configText();
-  EXPECT_EQ(log.lines(), (std::vector<LogLine>{
-                             debugLine("CCameraBasler::ICloseCamera"),
-                             debugLine(QString("Stop Grabbing camera( %1 ).  -  CCameraBasler::IStopCamera").arg(address)),
-                             debugLine(QString("Close camera( %1 ).  -  CCameraBasler::ICloseCamera").arg(address)),
-                         }));
+  EXPECT_EQ(log.lines(),
+            (std::vector<LogLine>{
+                debugLine("CCameraBasler::ICloseCamera"),
+                debugLine(QString("Stop Grabbing camera( %1 ).  -  CCameraBasler::IStopCamera").arg(address)),
+                debugLine(QString("Close camera( %1 ).  -  CCameraBasler::ICloseCamera").arg(address)),
+            }));
   const std::vector<std::string> ops =
       operations(device.Journal(), {"StopGrabbing", "Close", "DestroyDevice"});
   ASSERT_GE(ops.size(), 2U);

@@ -8,7 +8,8 @@ namespace {
 
 const LogLine kOpenSuccess = debugLine("CCameraBasler::IOpenCamera success***************************  \n");
 const LogLine kInvalidKey = warningLine(
-    "Camera key in config file invalid. The format should be (name serialnum).  -  CCameraBasler::IOpenCamera");
+    "Camera key in config file invalid. The format should be (name serialnum).  -  "
+    "CCameraBasler::IOpenCamera");
 const LogLine kNoCamera = warningLine("No camera present  -  CCameraBasler::IOpenCamera");
 
 emu::CameraDescription described(const std::string& serial) {
@@ -98,7 +99,8 @@ TEST_P(KeyParsing, OnlyTheSecondPartDecides) {
   EXPECT_EQ(object.m_isOpened, GetParam().result == 1);
   for (emu::EmulatedCamera* device : {&upper, &lower, &empty}) {
     const bool opened = !operations(device->Journal(), {"Open"}).empty();
-    const bool expected = GetParam().openedSerial != nullptr && device->SerialNumber() == GetParam().openedSerial;
+    const bool expected =
+        GetParam().openedSerial != nullptr && device->SerialNumber() == GetParam().openedSerial;
     EXPECT_EQ(opened, expected) << device->SerialNumber();
   }
 }
@@ -168,13 +170,16 @@ TEST_F(PluginTest, ConfigurationFailureReachesTheOpenAsItsWrappedText) {
   addCamera(description);
   create();
   EXPECT_EQ(camera->IOpenCamera(), 0);
-  const std::string inner =
-      GenICam::LogicalErrorException("NULL pointer dereferenced", "genapi/pointer", 105, "LogicalErrorException").what();
+  const std::string inner = GenICam::LogicalErrorException("NULL pointer dereferenced", "genapi/pointer", 105,
+                                                           "LogicalErrorException")
+                                .what();
   const std::string wrapped =
-      ("Could not apply configuration. Pylon::GenericException caught in OnOpened method msg=" + inner).substr(0, 255);
-  EXPECT_EQ(log.lines(),
-            std::vector<LogLine>{criticalLine(QString("An exception occurred :  %1  -  CCameraBasler::IOpenCamera")
-                                                  .arg(QString::fromStdString(wrapped)))});
+      ("Could not apply configuration. Pylon::GenericException caught in OnOpened method msg=" + inner)
+          .substr(0, 255);
+  EXPECT_EQ(
+      log.lines(),
+      std::vector<LogLine>{criticalLine(QString("An exception occurred :  %1  -  CCameraBasler::IOpenCamera")
+                                            .arg(QString::fromStdString(wrapped)))});
   EXPECT_FALSE(camera->m_isOpened);
 }
 
@@ -190,8 +195,9 @@ TEST_P(OpenFaults, EverySdkFailureOfTheOpenEndsInTheCriticalLine) {
   device.FailNext(GetParam().operation, emu::Fault{"RuntimeException", "injected"});
   EXPECT_EQ(camera->IOpenCamera(), 0);
   EXPECT_FALSE(camera->m_isOpened);
-  EXPECT_EQ(log.lines(),
-            std::vector<LogLine>{criticalLine("An exception occurred :  injected  -  CCameraBasler::IOpenCamera")});
+  EXPECT_EQ(
+      log.lines(),
+      std::vector<LogLine>{criticalLine("An exception occurred :  injected  -  CCameraBasler::IOpenCamera")});
   // The object stays usable: the next open works.
   log.clear();
   EXPECT_EQ(camera->IOpenCamera(), 1);

@@ -2,13 +2,13 @@
 // a settings record, plus helpers to read the emulation's journal.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <CameraConfig.h>
+#include <gtest/gtest.h>
+#include <zazod/emulation/Emulation.h>
+
 #include <memory>
 #include <string>
 #include <vector>
-#include <zazod/emulation/Emulation.h>
 
 #include "CameraBasler.h"
 #include "LogCapture.h"

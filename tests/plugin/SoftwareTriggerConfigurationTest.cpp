@@ -14,12 +14,14 @@ namespace {
 using Pylon::CSoftwareTriggerConfiguration;
 
 emu::NodeDescription* findNode(emu::NodeMapDescription& nodes, const std::string& name) {
-  auto it = std::find_if(nodes.begin(), nodes.end(), [&](const emu::NodeDescription& n) { return n.name == name; });
+  auto it =
+      std::find_if(nodes.begin(), nodes.end(), [&](const emu::NodeDescription& n) { return n.name == name; });
   return it == nodes.end() ? nullptr : &*it;
 }
 
 void removeNode(emu::NodeMapDescription& nodes, const std::string& name) {
-  nodes.erase(std::remove_if(nodes.begin(), nodes.end(), [&](const emu::NodeDescription& n) { return n.name == name; }),
+  nodes.erase(std::remove_if(nodes.begin(), nodes.end(),
+                             [&](const emu::NodeDescription& n) { return n.name == name; }),
               nodes.end());
 }
 
@@ -33,12 +35,14 @@ emu::NodeMapDescription withSelector(std::vector<emu::EntryDescription> entries)
 }
 
 std::string wrappedGeneric(const char* innerWhat) {
-  return std::string("Could not apply configuration. Pylon::GenericException caught in OnOpened method msg=") +
+  return std::string(
+             "Could not apply configuration. Pylon::GenericException caught in OnOpened method msg=") +
          innerWhat;
 }
 
 std::string nullPointerWhat() {
-  return GenICam::LogicalErrorException("NULL pointer dereferenced", "genapi/pointer", 105, "LogicalErrorException")
+  return GenICam::LogicalErrorException("NULL pointer dereferenced", "genapi/pointer", 105,
+                                        "LogicalErrorException")
       .what();
 }
 
@@ -52,7 +56,8 @@ class ConfigurationTest : public PluginTest {
     Pylon::PylonInitialize();
     Pylon::DeviceInfoList_t infos;
     ASSERT_EQ(Pylon::CTlFactory::GetInstance().EnumerateDevices(infos), 1);
-    sdkCamera = std::make_unique<Pylon::CInstantCamera>(Pylon::CTlFactory::GetInstance().CreateDevice(infos[0]));
+    sdkCamera =
+        std::make_unique<Pylon::CInstantCamera>(Pylon::CTlFactory::GetInstance().CreateDevice(infos[0]));
     sdkCamera->Open();
     device->ClearJournal();
   }
@@ -85,8 +90,9 @@ TEST_P(ConfigurationWrites, ChoosesTheTriggerAndSwitchesTheOthersOff) {
 const std::vector<WriteCase> kWriteCases = {
     {"BothTriggersChooseFrameStart",
      {{"FrameStart", GenApi::RW}, {"AcquisitionStart", GenApi::RW}},
-     {"TriggerSelector=FrameStart", "TriggerMode=On", "TriggerSource=Software", "TriggerSelector=AcquisitionStart",
-      "TriggerMode=Off", "TriggerSelector=FrameStart", "AcquisitionMode=Continuous"}},
+     {"TriggerSelector=FrameStart", "TriggerMode=On", "TriggerSource=Software",
+      "TriggerSelector=AcquisitionStart", "TriggerMode=Off", "TriggerSelector=FrameStart",
+      "AcquisitionMode=Continuous"}},
     {"OnlyAcquisitionStart",
      {{"AcquisitionStart", GenApi::RW}},
      {"TriggerSelector=AcquisitionStart", "TriggerMode=On", "TriggerSource=Software",
@@ -97,22 +103,27 @@ const std::vector<WriteCase> kWriteCases = {
       "TriggerSelector=AcquisitionStart", "AcquisitionMode=Continuous"}},
     {"FrameStartNotAvailableCountsAsMissing",
      {{"FrameStart", GenApi::NA}, {"AcquisitionStart", GenApi::RW}, {"LineStart", GenApi::RW}},
-     {"TriggerSelector=AcquisitionStart", "TriggerMode=On", "TriggerSource=Software", "TriggerSelector=LineStart",
-      "TriggerMode=Off", "TriggerSelector=AcquisitionStart", "AcquisitionMode=Continuous"}},
+     {"TriggerSelector=AcquisitionStart", "TriggerMode=On", "TriggerSource=Software",
+      "TriggerSelector=LineStart", "TriggerMode=Off", "TriggerSelector=AcquisitionStart",
+      "AcquisitionMode=Continuous"}},
     {"EndsOnTheChosenTriggerWhateverTheOrder",
      {{"AcquisitionStart", GenApi::RW}, {"FrameStart", GenApi::RW}, {"FrameEnd", GenApi::RW}},
      {"TriggerSelector=AcquisitionStart", "TriggerMode=Off", "TriggerSelector=FrameStart", "TriggerMode=On",
       "TriggerSource=Software", "TriggerSelector=FrameEnd", "TriggerMode=Off", "TriggerSelector=FrameStart",
       "AcquisitionMode=Continuous"}},
     {"UnavailableEntriesAreNeitherSelectedNorSwitchedOff",
-     {{"FrameStart", GenApi::RO}, {"FrameBurstStart", GenApi::NI}, {"AcquisitionStart", GenApi::NA},
+     {{"FrameStart", GenApi::RO},
+      {"FrameBurstStart", GenApi::NI},
+      {"AcquisitionStart", GenApi::NA},
       {"LineStart", static_cast<GenApi::EAccessMode>(7)}},
      {"TriggerSelector=FrameStart", "TriggerMode=On", "TriggerSource=Software", "TriggerSelector=LineStart",
       "TriggerMode=Off", "TriggerSelector=FrameStart", "AcquisitionMode=Continuous"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Selectors, ConfigurationWrites, ::testing::ValuesIn(kWriteCases),
-                         [](const ::testing::TestParamInfo<WriteCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<WriteCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(ConfigurationTest, LeavesTheDeviceWaitingForSoftwareTriggers) {
   emu::NodeMapDescription nodes = emu::DefaultNodeMap();
@@ -128,12 +139,14 @@ TEST_F(ConfigurationTest, LeavesTheDeviceWaitingForSoftwareTriggers) {
 }
 
 TEST_F(ConfigurationTest, NeitherTriggerAvailableRaisesBeforeAnyWrite) {
-  openDirect(withSelector({{"FrameStart", GenApi::NA}, {"AcquisitionStart", GenApi::NI}, {"LineStart", GenApi::RW}}));
+  openDirect(withSelector(
+      {{"FrameStart", GenApi::NA}, {"AcquisitionStart", GenApi::NI}, {"LineStart", GenApi::RW}}));
   try {
     CSoftwareTriggerConfiguration::ConfigureSoftwareTrigger(sdkCamera->GetNodeMap());
     FAIL() << "expected a RuntimeException";
   } catch (const GenICam::RuntimeException& e) {
-    EXPECT_STREQ(e.GetDescription(), "Could not select trigger. Neither FrameStart nor AcquisitionStart is available.");
+    EXPECT_STREQ(e.GetDescription(),
+                 "Could not select trigger. Neither FrameStart nor AcquisitionStart is available.");
     EXPECT_STREQ(e.GetSourceFileName(), "pylon/softwaretriggerconfiguration");
     EXPECT_EQ(e.GetSourceLine(), 66U);
     EXPECT_STREQ(e.GetExceptionType(), "RuntimeException");
@@ -185,18 +198,22 @@ const std::vector<FailureCase> kFailureCases = {
        selector->value = "0";
      },
      {}},
-    {"NoTriggerMode", [](emu::NodeMapDescription& n) { removeNode(n, "TriggerMode"); }, {"TriggerSelector=FrameStart"}},
+    {"NoTriggerMode",
+     [](emu::NodeMapDescription& n) { removeNode(n, "TriggerMode"); },
+     {"TriggerSelector=FrameStart"}},
     {"NoTriggerSource",
      [](emu::NodeMapDescription& n) { removeNode(n, "TriggerSource"); },
      {"TriggerSelector=FrameStart", "TriggerMode=On"}},
     {"NoAcquisitionMode",
      [](emu::NodeMapDescription& n) { removeNode(n, "AcquisitionMode"); },
-     {"TriggerSelector=FrameStart", "TriggerMode=On", "TriggerSource=Software", "TriggerSelector=AcquisitionStart",
-      "TriggerMode=Off", "TriggerSelector=FrameStart"}},
+     {"TriggerSelector=FrameStart", "TriggerMode=On", "TriggerSource=Software",
+      "TriggerSelector=AcquisitionStart", "TriggerMode=Off", "TriggerSelector=FrameStart"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Nodes, ConfigurationFailures, ::testing::ValuesIn(kFailureCases),
-                         [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<FailureCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(ConfigurationTest, RefusedValueIsWrappedWithTheSdkText) {
   emu::NodeMapDescription nodes = emu::DefaultNodeMap();
@@ -266,7 +283,9 @@ class HandMadeEnumeration : public GenApi::IEnumeration {
     }
     return nullptr;
   }
-  void GetEntries(GenApi::NodeList_t& entries) override { entries.insert(entries.end(), listed.begin(), listed.end()); }
+  void GetEntries(GenApi::NodeList_t& entries) override {
+    entries.insert(entries.end(), listed.begin(), listed.end());
+  }
   void FromString(const GenICam::gcstring& value, bool /*verify*/) override {
     if (onWrite) {
       onWrite();
@@ -322,17 +341,18 @@ class HandMadeCamera : public Pylon::CInstantCamera {
 TEST(HandMadeConfiguration, EmptyEntryListWritesOnlyTheSelectorAndAcquisitionMode) {
   HandMadeNodeMap nodeMap;
   CSoftwareTriggerConfiguration::ConfigureSoftwareTrigger(nodeMap);
-  EXPECT_EQ(nodeMap.written, (std::vector<std::string>{"TriggerSelector=FrameStart", "AcquisitionMode=Continuous"}));
+  EXPECT_EQ(nodeMap.written,
+            (std::vector<std::string>{"TriggerSelector=FrameStart", "AcquisitionMode=Continuous"}));
 }
 
 TEST(HandMadeConfiguration, NullAndForeignListNodesAreSkipped) {
   HandMadeNodeMap nodeMap;
   nodeMap.selector.listed = {nullptr, &nodeMap.mode, &nodeMap.lineStart, &nodeMap.frameStart};
   CSoftwareTriggerConfiguration::ConfigureSoftwareTrigger(nodeMap);
-  EXPECT_EQ(nodeMap.written,
-            (std::vector<std::string>{"TriggerSelector=LineStart", "TriggerMode=Off", "TriggerSelector=FrameStart",
-                                      "TriggerMode=On", "TriggerSource=Software", "TriggerSelector=FrameStart",
-                                      "AcquisitionMode=Continuous"}));
+  EXPECT_EQ(nodeMap.written, (std::vector<std::string>{"TriggerSelector=LineStart", "TriggerMode=Off",
+                                                       "TriggerSelector=FrameStart", "TriggerMode=On",
+                                                       "TriggerSource=Software", "TriggerSelector=FrameStart",
+                                                       "AcquisitionMode=Continuous"}));
 }
 
 struct ForeignCase {
@@ -364,13 +384,12 @@ const std::string kStdPrefix = "Could not apply configuration. std::exception ca
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ForeignExceptions,
     ::testing::Values(
-        ForeignCase{"StdException", [] { throw std::runtime_error("device gone"); }, kStdPrefix + "device gone", 134},
-        ForeignCase{"LongStdExceptionIsCut",
-                    [] { throw std::runtime_error(std::string(300, 'y')); },
+        ForeignCase{"StdException", [] { throw std::runtime_error("device gone"); },
+                    kStdPrefix + "device gone", 134},
+        ForeignCase{"LongStdExceptionIsCut", [] { throw std::runtime_error(std::string(300, 'y')); },
                     kStdPrefix + std::string(179, 'y'), 134},
         ForeignCase{"BadAlloc", [] { throw std::bad_alloc(); }, kStdPrefix + std::bad_alloc().what(), 134},
-        ForeignCase{"Unknown",
-                    [] { throw 42; },
+        ForeignCase{"Unknown", [] { throw 42; },
                     "Could not apply configuration. Unknown exception caught in OnOpened method.", 138}),
     [](const ::testing::TestParamInfo<ForeignCase>& info) { return std::string(info.param.name); });
 

@@ -5,7 +5,11 @@
 
 void RecordingSink::OnFrameReady(ICameraObject* camera) {
   void* buffer = camera->m_frameBuffer;
-  RecordedFrame frame{camera, buffer, camera->m_width, camera->m_height, camera->m_imageNumber,
+  RecordedFrame frame{camera,
+                      buffer,
+                      camera->m_width,
+                      camera->m_height,
+                      camera->m_imageNumber,
                       buffer != nullptr ? *static_cast<uint8_t*>(buffer) : uint8_t{0}};
   {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -36,13 +36,13 @@ class ZAZOD_SDK_API GenericException {
   std::string m_what;
 };
 
-#define ZAZOD_DECLARE_EXCEPTION(Name)                                                          \
-  class ZAZOD_SDK_API Name : public GenericException {                                         \
-   public:                                                                                     \
-    Name(const char* description, const char* sourceFileName, unsigned int sourceLine);        \
-    Name(const char* description, const char* sourceFileName, unsigned int sourceLine,         \
-         const char* exceptionType);                                                           \
-    ~Name() override;                                                                          \
+#define ZAZOD_DECLARE_EXCEPTION(Name)                                                   \
+  class ZAZOD_SDK_API Name : public GenericException {                                  \
+   public:                                                                              \
+    Name(const char* description, const char* sourceFileName, unsigned int sourceLine); \
+    Name(const char* description, const char* sourceFileName, unsigned int sourceLine,  \
+         const char* exceptionType);                                                    \
+    ~Name() override;                                                                   \
   }
 
 ZAZOD_DECLARE_EXCEPTION(RuntimeException);

@@ -9,8 +9,8 @@
 #include "genapi/ICommand.h"
 #include "genapi/IEnumeration.h"
 #include "genapi/IInteger.h"
-#include "genapi/IString.h"
 #include "genapi/INode.h"
+#include "genapi/IString.h"
 
 namespace GenApi {
 
@@ -18,7 +18,7 @@ template <class T, class B = IBase>
 class CPointer {
  public:
   CPointer() = default;
-  CPointer(T* target) : m_ptr(target) {}  // NOLINT: implicit by design
+  CPointer(T* target) : m_ptr(target) {}                // NOLINT: implicit by design
   CPointer(B* base) : m_ptr(dynamic_cast<T*>(base)) {}  // NOLINT: implicit by design
   template <class U, class = std::enable_if_t<!std::is_same<U, T>::value && !std::is_same<U, B>::value>>
   CPointer(U* other) : m_ptr(dynamic_cast<T*>(other)) {}  // NOLINT: implicit by design

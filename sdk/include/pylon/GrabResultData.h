@@ -14,7 +14,7 @@ namespace Pylon {
 namespace Internal {
 class ResultSlot;
 class ResultFaults;
-}
+}  // namespace Internal
 
 enum EPixelType : uint32_t { PixelType_Undefined = 0, PixelType_Mono8 = 0x01080001 };
 

@@ -44,8 +44,8 @@ class ZAZOD_SDK_API CInstantCamera {
   virtual GenApi::INodeMap& GetNodeMap();
   virtual const CDeviceInfo& GetDeviceInfo() const;
 
-  virtual void RegisterConfiguration(CConfigurationEventHandler* handler,
-                                     ERegistrationMode mode, ECleanup cleanupProcedure);
+  virtual void RegisterConfiguration(CConfigurationEventHandler* handler, ERegistrationMode mode,
+                                     ECleanup cleanupProcedure);
   virtual bool DeregisterConfiguration(CConfigurationEventHandler* handler);
   virtual void RegisterImageEventHandler(CImageEventHandler* handler, ERegistrationMode mode,
                                          ECleanup cleanupProcedure);

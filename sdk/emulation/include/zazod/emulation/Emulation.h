@@ -126,8 +126,7 @@ ZAZOD_SDK_API void RemoveAllCameras();
 ZAZOD_SDK_API std::vector<EmulatedCamera> Cameras();
 
 // Faults of the SDK's process-wide operations: "PylonInitialize", "EnumerateDevices".
-ZAZOD_SDK_API void FailNextGlobal(const std::string& operation, const Fault& fault = Fault(),
-                                  int count = 1);
+ZAZOD_SDK_API void FailNextGlobal(const std::string& operation, const Fault& fault = Fault(), int count = 1);
 ZAZOD_SDK_API void ClearGlobalFaults();
 // Journal of the process-wide operations ("PylonInitialize", "PylonTerminate",
 // "EnumerateDevices").
