@@ -61,7 +61,7 @@ int CCameraBasler::IOpenCamera() {
                  << " - " << kOpenTag;
       return 0;
     }
-    const QString serialNumber = parts.at(1);
+    const QString& serialNumber = parts.at(1);
 
     Pylon::CTlFactory& factory = Pylon::CTlFactory::GetInstance();
     Pylon::DeviceInfoList_t devices;
@@ -108,7 +108,9 @@ int CCameraBasler::IOpenCamera() {
 
 void CCameraBasler::ICloseCamera() {
   qDebug() << kCloseTag;
-  IStopCamera();
+  // A virtual call: a class derived from this one stops in its own way. During destruction it is
+  // this class's own stop, which is what the destructor wants.
+  IStopCamera();  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
   try {
     if (m_isOpened && m_camera.IsOpen()) {
       qDebug() << "Close camera(" << static_cast<const void*>(m_config) << ")."

@@ -12,8 +12,9 @@ enum EAccessMode : unsigned int {
   WO = 2,  // write only
   RO = 3,  // read only
   RW = 4,  // read and write
-  _UndefinedAccesMode = 5,
-  _CycleDetectAccesMode = 6
+  // The GenApi names of the two internal codes, spelled as GenApi spells them.
+  _UndefinedAccesMode = 5,   // NOLINT(bugprone-reserved-identifier)
+  _CycleDetectAccesMode = 6  // NOLINT(bugprone-reserved-identifier)
 };
 
 enum EInterfaceType {
