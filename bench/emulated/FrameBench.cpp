@@ -5,9 +5,12 @@
 //
 // Latency: one snap at a time, from the snap call to the frame callback (the host's OnFrameReady,
 // or the bare image handler's OnImageGrabbed), the module and the SDK alone snapped in turn.
-// Throughput: 1, 2, 4, 8 cameras through the module, each with its own thread snapping as fast as
-// frames return. The figures go to FILE as JSON; Google Benchmark prints its own table as well.
+// Throughput: 1, 2, 4, 8 cameras through the module (and, at 640x480, through the SDK alone), each
+// with its own thread snapping as fast as frames return. The figures go to FILE as JSON; Google Benchmark
+// prints its own table as well.
 #include <benchmark/benchmark.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <zazod/emulation/Emulation.h>
 
@@ -47,11 +50,14 @@ struct LatencySamples {
   uint64_t lost = 0;
 };
 
-LatencySamples g_moduleLatency;
-LatencySamples g_sdkLatency;
+// Per placement of the grab-loop threads: [0] on another CPU than the snapping thread, [1] on the
+// same CPU.
+LatencySamples g_moduleLatency[2];
+LatencySamples g_sdkLatency[2];
 
 struct ThroughputResult {
   int cameras = 0;
+  bool sdkAlone = false;
   uint32_t width = 0;
   uint32_t height = 0;
   double seconds = 0;
@@ -97,20 +103,21 @@ bool record(double latency, LatencySamples& samples) {
 
 // One snap through the module and one through the SDK alone per iteration, their order swapped
 // every iteration, so both see the same machine. The iteration time is the module's latency.
-void SnapToFrame(benchmark::State& state, BenchCamera* module, BenchCamera* sdkAlone) {
+void SnapToFrame(benchmark::State& state, BenchCamera* module, BenchCamera* sdkAlone, int placement) {
   bool moduleFirst = true;
   for (auto _ : state) {
     double moduleLatency = -1;
     if (moduleFirst) {
       moduleLatency = snapToFrame(*module);
-      record(snapToFrame(*sdkAlone), g_sdkLatency);
+      record(snapToFrame(*sdkAlone), g_sdkLatency[placement]);
     } else {
-      record(snapToFrame(*sdkAlone), g_sdkLatency);
+      record(snapToFrame(*sdkAlone), g_sdkLatency[placement]);
       moduleLatency = snapToFrame(*module);
     }
     moduleFirst = !moduleFirst;
-    state.SetIterationTime(record(moduleLatency, g_moduleLatency) ? moduleLatency / 1e6
-                                                                  : kFrameTimeout.count() / 1000.0);
+    state.SetIterationTime(record(moduleLatency, g_moduleLatency[placement])
+                               ? moduleLatency / 1e6
+                               : kFrameTimeout.count() / 1000.0);
   }
 }
 
@@ -143,16 +150,26 @@ void Throughput(benchmark::State& state) {
   const int cameraCount = static_cast<int>(state.range(0));
   const auto width = static_cast<uint32_t>(state.range(1));
   const auto height = static_cast<uint32_t>(state.range(2));
+  const bool sdkAlone = state.range(3) != 0;
   for (auto _ : state) {
     state.PauseTiming();
     std::vector<std::string> serials;
-    std::vector<std::unique_ptr<ModuleCamera>> cameras;
+    std::vector<std::unique_ptr<BenchCamera>> cameras;
     for (int i = 0; i < cameraCount; ++i) {
       serials.push_back("TPUT" + std::to_string(width) + "x" + std::to_string(i));
       Zazod::Emulation::AddCamera(emulatedCamera(serials.back(), width, height));
-      cameras.push_back(std::make_unique<ModuleCamera>(serials.back()));
-      if (!cameras.back()->start()) {
-        state.SkipWithError("the module did not start an emulated camera");
+      bool started = false;
+      if (sdkAlone) {
+        auto camera = std::make_unique<SdkCamera>(serials.back());
+        started = camera->start();
+        cameras.push_back(std::move(camera));
+      } else {
+        auto camera = std::make_unique<ModuleCamera>(serials.back());
+        started = camera->start();
+        cameras.push_back(std::move(camera));
+      }
+      if (!started) {
+        state.SkipWithError("an emulated camera did not start");
         return;
       }
     }
@@ -176,6 +193,7 @@ void Throughput(benchmark::State& state) {
     state.PauseTiming();
     ThroughputResult result;
     result.cameras = cameraCount;
+    result.sdkAlone = sdkAlone;
     result.width = width;
     result.height = height;
     result.seconds = seconds;
@@ -203,6 +221,41 @@ void Throughput(benchmark::State& state) {
   }
 }
 
+// The scheduler's placement of the grab-loop threads against the snapping thread changes a latency
+// far more than the module does (a wake-up on the same core or across cores), and it is drawn anew
+// for every thread. So both latency cameras get their grab-loop thread on one CPU (threads inherit
+// their creator's affinity) and the snapping thread runs on another: the same placement for both.
+class Placement {
+ public:
+  Placement() { m_usable = sched_getaffinity(0, sizeof m_all, &m_all) == 0 && CPU_COUNT(&m_all) >= 2; }
+  bool usable() const { return m_usable; }
+  // The calling thread on the n-th CPU it may use.
+  void pin(int n) const {
+    if (!m_usable) {
+      return;
+    }
+    int seen = 0;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+      if (CPU_ISSET(cpu, &m_all) && seen++ == n) {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        pthread_setaffinity_np(pthread_self(), sizeof one, &one);
+        return;
+      }
+    }
+  }
+  void release() const {
+    if (m_usable) {
+      pthread_setaffinity_np(pthread_self(), sizeof m_all, &m_all);
+    }
+  }
+
+ private:
+  cpu_set_t m_all{};
+  bool m_usable = false;
+};
+
 double percentile(std::vector<double> values, double fraction) {
   if (values.empty()) {
     return 0;
@@ -228,19 +281,24 @@ void writeSummary(const char* path) {
     return;
   }
   std::fprintf(out, "{\n");
-  writeLatency(out, "latency_module", g_moduleLatency);
+  writeLatency(out, "latency_module", g_moduleLatency[0]);
   std::fprintf(out, ",\n");
-  writeLatency(out, "latency_sdk", g_sdkLatency);
+  writeLatency(out, "latency_sdk", g_sdkLatency[0]);
+  std::fprintf(out, ",\n");
+  writeLatency(out, "latency_module_same_cpu", g_moduleLatency[1]);
+  std::fprintf(out, ",\n");
+  writeLatency(out, "latency_sdk_same_cpu", g_sdkLatency[1]);
   std::fprintf(out, ",\n  \"throughput\": [\n");
   for (size_t i = 0; i < g_throughput.size(); ++i) {
     const ThroughputResult& r = g_throughput[i];
     std::fprintf(
         out,
-        "    {\"cameras\": %d, \"width\": %u, \"height\": %u, \"seconds\": %.4f, \"delivered\": %llu, "
+        "    {\"cameras\": %d, \"sdk_alone\": %s, \"width\": %u, \"height\": %u, \"seconds\": %.4f, "
+        "\"delivered\": %llu, "
         "\"lost\": %llu, \"refused\": %llu, \"dropped\": %llu, \"cpu_seconds\": %.4f, \"per_camera\": [",
-        r.cameras, r.width, r.height, r.seconds, static_cast<unsigned long long>(r.delivered),
-        static_cast<unsigned long long>(r.lost), static_cast<unsigned long long>(r.refused),
-        static_cast<unsigned long long>(r.dropped), r.cpuSeconds);
+        r.cameras, r.sdkAlone ? "true" : "false", r.width, r.height, r.seconds,
+        static_cast<unsigned long long>(r.delivered), static_cast<unsigned long long>(r.lost),
+        static_cast<unsigned long long>(r.refused), static_cast<unsigned long long>(r.dropped), r.cpuSeconds);
     for (size_t c = 0; c < r.perCamera.size(); ++c) {
       std::fprintf(out, "%s%llu", c == 0 ? "" : ", ", static_cast<unsigned long long>(r.perCamera[c]));
     }
@@ -287,30 +345,62 @@ int main(int argc, char** argv) {
   Zazod::Emulation::Reset();
   Zazod::Emulation::AddCamera(emulatedCamera("LATMOD", 640, 480));
   Zazod::Emulation::AddCamera(emulatedCamera("LATSDK", 640, 480));
-  ModuleCamera moduleCamera("LATMOD");
-  SdkCamera sdkCamera("LATSDK");
-  if (!moduleCamera.start() || !sdkCamera.start()) {
+  Zazod::Emulation::AddCamera(emulatedCamera("LATMOD1", 640, 480));
+  Zazod::Emulation::AddCamera(emulatedCamera("LATSDK1", 640, 480));
+  const Placement placement;
+  // Pair 0: grab-loop threads on the second CPU; pair 1: on the first, with the snapping thread.
+  ModuleCamera moduleCamera[2] = {ModuleCamera("LATMOD"), ModuleCamera("LATMOD1")};
+  SdkCamera sdkCamera[2] = {SdkCamera("LATSDK"), SdkCamera("LATSDK1")};
+  const int pairs = placement.usable() ? 2 : 1;
+  bool started = true;
+  for (int pair = 0; pair < pairs; ++pair) {
+    placement.pin(pairs == 2 ? 1 - pair : 0);
+    started = started && moduleCamera[pair].start() && sdkCamera[pair].start();
+  }
+  placement.pin(0);
+  if (!started) {
     std::fprintf(stderr, "frame_bench: the latency cameras did not start\n");
     return 1;
   }
-  for (int i = 0; i < 200; ++i) {  // warm-up: caches, lazy binding, first buffers
-    snapToFrame(moduleCamera);
-    snapToFrame(sdkCamera);
+  const char* names[2] = {"SnapToFrame/module_and_sdk_alone_alternating/grab_threads_on_other_cpu",
+                          "SnapToFrame/module_and_sdk_alone_alternating/grab_threads_on_same_cpu"};
+  for (int pair = pairs == 2 ? 0 : 1; pair < 2; ++pair) {
+    BenchCamera& module = moduleCamera[pairs == 2 ? pair : 0];
+    BenchCamera& sdk = sdkCamera[pairs == 2 ? pair : 0];
+    for (int i = 0; i < 200; ++i) {  // warm-up: caches, lazy binding, first buffers
+      snapToFrame(module);
+      snapToFrame(sdk);
+    }
+    benchmark::RegisterBenchmark(names[pair], SnapToFrame, &module, &sdk, pair)
+        ->Iterations(g_latencyFrames)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
   }
-  benchmark::RegisterBenchmark("SnapToFrame/module_and_sdk_alone_alternating", SnapToFrame, &moduleCamera,
-                               &sdkCamera)
-      ->Iterations(g_latencyFrames)
-      ->UseManualTime()
-      ->Unit(benchmark::kMicrosecond);
+  // The throughput runs start their threads after the latency run, with no placement of ours.
+  benchmark::RegisterBenchmark("ReleasePlacement", [&placement](benchmark::State& state) {
+    for (auto _ : state) {
+      placement.release();
+    }
+  })->Iterations(1);
   for (const std::pair<int, int>& size : {std::pair<int, int>{640, 480}, std::pair<int, int>{2448, 2048}}) {
     for (int cameras : {1, 2, 4, 8}) {
       benchmark::RegisterBenchmark("Throughput", Throughput)
-          ->Args({cameras, size.first, size.second})
-          ->ArgNames({"cameras", "width", "height"})
+          ->Args({cameras, size.first, size.second, 0})
+          ->ArgNames({"cameras", "width", "height", "sdk_alone"})
           ->Iterations(1)
           ->UseRealTime()
           ->Unit(benchmark::kMillisecond);
     }
+  }
+  // The same snapping through the SDK alone, at the small size, to tell the module's share from the
+  // machine's cost of waking threads.
+  for (int cameras : {1, 2, 4, 8}) {
+    benchmark::RegisterBenchmark("Throughput", Throughput)
+        ->Args({cameras, 640, 480, 1})
+        ->ArgNames({"cameras", "width", "height", "sdk_alone"})
+        ->Iterations(1)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond);
   }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
