@@ -85,6 +85,8 @@ int main(int argc, char** argv) {
   const std::string framesOption = takeOption(argc, argv, "--frames");
   const int frames = framesOption.empty() ? 2000 : std::max(1, std::atoi(framesOption.c_str()));
   benchmark::Initialize(&argc, argv);
+  // Emulated cameras only, whatever the environment says: no other transport comes up here.
+  setenv("ZAZOD_SDK_TRANSPORTS", "emulation", 1);
   qInstallMessageHandler(&discardDebugLines);
   if (!LoadedPlugin::instance().loaded()) {
     std::fprintf(stderr, "alloc_bench: %s\n", LoadedPlugin::instance().error().c_str());

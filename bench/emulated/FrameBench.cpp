@@ -337,6 +337,8 @@ int main(int argc, char** argv) {
     g_seconds = std::max(0.1, std::atof(seconds.c_str()));
   }
   benchmark::Initialize(&argc, argv);
+  // Emulated cameras only, whatever the environment says: no other transport comes up here.
+  setenv("ZAZOD_SDK_TRANSPORTS", "emulation", 1);
   qInstallMessageHandler(&discardDebugLines);
   if (!LoadedPlugin::instance().loaded()) {
     std::fprintf(stderr, "frame_bench: %s\n", LoadedPlugin::instance().error().c_str());

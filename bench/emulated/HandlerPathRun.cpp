@@ -26,6 +26,8 @@ void discardDebugLines(QtMsgType type, const QMessageLogContext& /*context*/, co
 int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::atoi(argv[1]) : 300;
   qInstallMessageHandler(&discardDebugLines);
+  // Emulated cameras only, whatever the environment says: no other transport comes up here.
+  setenv("ZAZOD_SDK_TRANSPORTS", "emulation", 1);
   if (!LoadedPlugin::instance().loaded()) {
     std::fprintf(stderr, "handler_path_run: %s\n", LoadedPlugin::instance().error().c_str());
     return 1;
