@@ -161,3 +161,37 @@ TEST_F(PluginTest, WithoutASinkFramesAreStillRecordedAndLogged) {
 }
 
 }  // namespace
+
+namespace {
+
+// A camera unplugged while it grabs: the object neither hangs nor crashes, closing and deleting
+// return promptly, and the camera opens again once it is back.
+TEST_F(FrameTest, UnpluggedMidGrabClosesPromptlyAndOpensAgainWhenBack) {
+  snapAndWaitForLine();
+  device->Unplug();
+  log.clear();
+  EXPECT_EQ(camera->ISnapCamera(0), 0);
+  EXPECT_EQ(log.lines(),
+            std::vector<LogLine>{criticalLine(
+                "An exception occurred :  ExecuteSoftwareTrigger: the camera device has been removed.  -  "
+                "CCameraBasler::ISnapCamera")});
+  const auto begin = std::chrono::steady_clock::now();
+  camera->ICloseCamera();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, seconds(1));
+  EXPECT_FALSE(camera->m_isOpened);
+  EXPECT_FALSE(camera->m_isGrabbing);
+
+  device->Replug();
+  log.clear();
+  ASSERT_EQ(camera->IOpenCamera(), 1);
+  ASSERT_EQ(camera->IStartCamera(), 1);
+  snapAndWaitForLine();
+  EXPECT_EQ(sink.count(), 2U);
+
+  device->Unplug();
+  const auto deleteBegin = std::chrono::steady_clock::now();
+  camera.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - deleteBegin, seconds(1));
+}
+
+}  // namespace
