@@ -67,6 +67,21 @@ class ConfigurationTest : public PluginTest {
     PluginTest::TearDown();
   }
   std::vector<std::string> writes() const { return nodeWrites(device->Journal()); }
+  // Opens the camera again with the handler registered; the open must fail with the handler's
+  // wrapped exception, which is returned.
+  GenICam::RuntimeException reopenWithHandler() {
+    sdkCamera->Close();
+    device->ClearJournal();
+    sdkCamera->RegisterConfiguration(new CSoftwareTriggerConfiguration, Pylon::RegistrationMode_ReplaceAll,
+                                     Pylon::Cleanup_Delete);
+    try {
+      sdkCamera->Open();
+    } catch (const GenICam::RuntimeException& e) {
+      return e;
+    }
+    ADD_FAILURE() << "expected the wrapped failure";
+    return GenICam::RuntimeException("", "", 0, "");
+  }
 
   std::unique_ptr<emu::EmulatedCamera> device;
   std::unique_ptr<Pylon::CInstantCamera> sdkCamera;
@@ -172,19 +187,11 @@ TEST_P(ConfigurationFailures, MissingNodeFailsWhereItIsUsed) {
                GenICam::LogicalErrorException);
   EXPECT_EQ(writes(), GetParam().writesBeforeFailure);
 
-  sdkCamera->Close();
-  device->ClearJournal();
-  sdkCamera->RegisterConfiguration(new CSoftwareTriggerConfiguration, Pylon::RegistrationMode_ReplaceAll,
-                                   Pylon::Cleanup_Delete);
-  try {
-    sdkCamera->Open();
-    FAIL() << "expected the wrapped failure";
-  } catch (const GenICam::RuntimeException& e) {
-    EXPECT_EQ(std::string(e.GetDescription()), wrappedGeneric(nullPointerWhat().c_str()).substr(0, 255));
-    EXPECT_STREQ(e.GetSourceFileName(), "pylon/softwaretriggerconfiguration");
-    EXPECT_EQ(e.GetSourceLine(), 130U);
-    EXPECT_STREQ(e.GetExceptionType(), "RuntimeException");
-  }
+  const GenICam::RuntimeException e = reopenWithHandler();
+  EXPECT_EQ(std::string(e.GetDescription()), wrappedGeneric(nullPointerWhat().c_str()).substr(0, 255));
+  EXPECT_STREQ(e.GetSourceFileName(), "pylon/softwaretriggerconfiguration");
+  EXPECT_EQ(e.GetSourceLine(), 130U);
+  EXPECT_STREQ(e.GetExceptionType(), "RuntimeException");
   EXPECT_FALSE(sdkCamera->IsOpen());
 }
 
@@ -226,32 +233,17 @@ TEST_F(ConfigurationTest, RefusedValueIsWrappedWithTheSdkText) {
     innerWhat = e.what();
   }
   ASSERT_FALSE(innerWhat.empty());
-  sdkCamera->Close();
-  sdkCamera->RegisterConfiguration(new CSoftwareTriggerConfiguration, Pylon::RegistrationMode_ReplaceAll,
-                                   Pylon::Cleanup_Delete);
-  try {
-    sdkCamera->Open();
-    FAIL() << "expected the wrapped failure";
-  } catch (const GenICam::RuntimeException& e) {
-    EXPECT_EQ(std::string(e.GetDescription()), wrappedGeneric(innerWhat.c_str()).substr(0, 255));
-  }
+  EXPECT_EQ(std::string(reopenWithHandler().GetDescription()),
+            wrappedGeneric(innerWhat.c_str()).substr(0, 255));
 }
 
 TEST_F(ConfigurationTest, LongInnerTextIsCutTo255CharactersInAll) {
   openDirect(emu::DefaultNodeMap());
   const std::string longText(400, 'x');
   device->FailNext("FromString:TriggerSelector", emu::Fault{"AccessException", longText});
-  sdkCamera->Close();
-  sdkCamera->RegisterConfiguration(new CSoftwareTriggerConfiguration, Pylon::RegistrationMode_ReplaceAll,
-                                   Pylon::Cleanup_Delete);
-  try {
-    sdkCamera->Open();
-    FAIL() << "expected the wrapped failure";
-  } catch (const GenICam::RuntimeException& e) {
-    const std::string description = e.GetDescription();
-    EXPECT_EQ(description.size(), 255U);
-    EXPECT_EQ(description, wrappedGeneric(std::string(170, 'x').c_str()));
-  }
+  const std::string description = reopenWithHandler().GetDescription();
+  EXPECT_EQ(description.size(), 255U);
+  EXPECT_EQ(description, wrappedGeneric(std::string(170, 'x').c_str()));
 }
 
 // A node map made by hand, for entry lists and exceptions that no device produces.
