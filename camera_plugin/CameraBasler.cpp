@@ -81,6 +81,10 @@ int CCameraBasler::IOpenCamera() {
         // A running grab is stopped before its device is replaced.
         IStopCamera();
         m_camera.Attach(factory.CreateDevice(info), Pylon::Cleanup_Delete);
+        // When that stop failed, replacing the device has ended the old grab all the same.
+        if (m_isGrabbing) {
+          markNotGrabbing();
+        }
         matched = true;
         break;
       }
