@@ -63,6 +63,19 @@ TEST_F(Emulation, DefaultNodeMapHoldsPerTriggerValuesAndAcceptsOnlyAvailableEntr
   EXPECT_EQ(GenApi::CIntegerPtr(camera->GetNodeMap().GetNode("Width"))->GetValue(), 640);
 }
 
+TEST_F(Emulation, ASelectorDescribedAsPerTriggerHoldsOneValue) {
+  emu::CameraDescription description;
+  for (emu::NodeDescription& node : description.nodes) {
+    if (node.name == "TriggerSelector") {
+      node.perTriggerSelector = true;
+    }
+  }
+  openCamera(description);
+  enumeration("TriggerSelector")->FromString("AcquisitionStart");
+  EXPECT_EQ(enumeration("TriggerSelector")->ToString(), "AcquisitionStart");
+  EXPECT_EQ(device->NodeValue("TriggerSelector"), "AcquisitionStart");
+}
+
 struct RefusedWrite {
   const char* name;
   std::function<void(emu::NodeMapDescription&)> describe;

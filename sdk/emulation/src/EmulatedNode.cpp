@@ -17,7 +17,9 @@ GenICam::gcstring EmulatedNode::GetName() const { return GenICam::gcstring(m_des
 GenApi::EAccessMode EmulatedNode::GetAccessMode() const { return m_description.access; }
 
 const std::string& EmulatedNode::key(const std::string& trigger) const {
-  if (!m_description.perTriggerSelector) {
+  // The selector cannot hold one value per value of itself: a description that asks for it gets
+  // one shared value (keying it by its own value would never end).
+  if (!m_description.perTriggerSelector || m_description.name == "TriggerSelector") {
     return kNoKey;
   }
   return trigger.empty() ? m_state.selectedTrigger() : trigger;
