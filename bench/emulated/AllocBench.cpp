@@ -17,6 +17,7 @@
 #include "AllocationCounter.h"
 #include "LoadedPlugin.h"
 #include "ModuleCamera.h"
+#include "ProgramOptions.h"
 #include "SdkCamera.h"
 
 namespace {
@@ -63,26 +64,11 @@ void Allocations(benchmark::State& state, BenchCamera* camera, Outcome* outcome)
                           : 0;
 }
 
-std::string takeOption(int& argc, char** argv, const char* name) {
-  const size_t length = std::strlen(name);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') {
-      std::string value(argv[i] + length + 1);
-      for (int j = i; j + 1 < argc; ++j) {
-        argv[j] = argv[j + 1];
-      }
-      --argc;
-      return value;
-    }
-  }
-  return std::string();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string summary = takeOption(argc, argv, "--summary");
-  const std::string framesOption = takeOption(argc, argv, "--frames");
+  const std::string summary = ProgramOptions::take(argc, argv, "--summary");
+  const std::string framesOption = ProgramOptions::take(argc, argv, "--frames");
   const int frames = framesOption.empty() ? 2000 : std::max(1, std::atoi(framesOption.c_str()));
   benchmark::Initialize(&argc, argv);
   // Emulated cameras only, whatever the environment says: no other transport comes up here.

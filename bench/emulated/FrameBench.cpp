@@ -28,6 +28,7 @@
 
 #include "LoadedPlugin.h"
 #include "ModuleCamera.h"
+#include "ProgramOptions.h"
 #include "SdkCamera.h"
 
 namespace {
@@ -308,28 +309,12 @@ void writeSummary(const char* path) {
   std::fclose(out);
 }
 
-// Takes this program's own options out of argv before Google Benchmark sees it.
-std::string takeOption(int& argc, char** argv, const char* name) {
-  const size_t length = std::strlen(name);
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') {
-      std::string value(argv[i] + length + 1);
-      for (int j = i; j + 1 < argc; ++j) {
-        argv[j] = argv[j + 1];
-      }
-      --argc;
-      return value;
-    }
-  }
-  return std::string();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string summary = takeOption(argc, argv, "--summary");
-  const std::string frames = takeOption(argc, argv, "--latency-frames");
-  const std::string seconds = takeOption(argc, argv, "--seconds");
+  const std::string summary = ProgramOptions::take(argc, argv, "--summary");
+  const std::string frames = ProgramOptions::take(argc, argv, "--latency-frames");
+  const std::string seconds = ProgramOptions::take(argc, argv, "--seconds");
   if (!frames.empty()) {
     g_latencyFrames = std::max(1, std::atoi(frames.c_str()));
   }
