@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QString>
 
+#include "GrabThreadLog.h"
 #include "ImageEventHandler.h"
 #include "pylon/SoftwareTriggerConfiguration.h"
 
@@ -253,13 +254,14 @@ void CCameraBasler::OnImageGrabbed(Pylon::CInstantCamera& /*camera*/,
     m_height.store(grabResult->GetHeight(), std::memory_order_release);
     m_imageNumber.store(static_cast<uint32_t>(grabResult->GetImageNumber()), std::memory_order_release);
   } catch (const GenICam::GenericException& e) {
-    logException(e, kFrameTag);
+    if (CGrabThreadLog::enabled(QtCriticalMsg)) {
+      logException(e, kFrameTag);
+    }
     return;
   }
   // Without a sink the frame is still recorded and logged.
   if (m_frameSink != nullptr) {
     m_frameSink->OnFrameReady(this);
   }
-  qDebug() << QStringLiteral("Image Frame %1 grabbed.").arg(m_imageNumber.load(std::memory_order_acquire))
-           << " _ " << kFrameTag;
+  CGrabThreadLog::frameGrabbed(m_imageNumber.load(std::memory_order_acquire));
 }
