@@ -10,19 +10,12 @@ namespace {
 
 using std::chrono::seconds;
 
-LogLine frameLine(uint32_t number) {
-  return debugLine(QString("\"Image Frame %1 grabbed.\"  _  CCameraBasler::OnImageGrabbed").arg(number));
-}
-
 class FrameTest : public PluginTest {
  protected:
   void SetUp() override {
     PluginTest::SetUp();
     device = std::make_unique<emu::EmulatedCamera>(addCamera());
-    createOpen(*device);
-    camera->m_requestedGrabMode = GrabMode_SoftwareTrigger;
-    ASSERT_EQ(camera->IStartCamera(), 1);
-    log.clear();
+    createGrabbing(*device);
   }
   // Snaps once and waits for the frame's line (every outcome of a frame writes exactly one line).
   void snapAndWaitForLine() {

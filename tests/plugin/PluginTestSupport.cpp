@@ -22,3 +22,7 @@ std::vector<std::string> operations(const std::vector<std::string>& journal,
 LogLine debugLine(const QString& text) { return {QtDebugMsg, text}; }
 LogLine warningLine(const QString& text) { return {QtWarningMsg, text}; }
 LogLine criticalLine(const QString& text) { return {QtCriticalMsg, text}; }
+
+LogLine frameLine(uint32_t number) {
+  return debugLine(QString("\"Image Frame %1 grabbed.\"  _  CCameraBasler::OnImageGrabbed").arg(number));
+}

@@ -44,6 +44,14 @@ class PluginTest : public ::testing::Test {
     log.clear();
     return *camera;
   }
+  // As createOpen, then grabbing in software-trigger mode; the log starts empty after.
+  CCameraBasler& createGrabbing(emu::EmulatedCamera& device) {
+    createOpen(device);
+    camera->m_requestedGrabMode = GrabMode_SoftwareTrigger;
+    EXPECT_EQ(camera->IStartCamera(), 1);
+    log.clear();
+    return *camera;
+  }
   QString configText() const { return pointerText(&config); }
 
   LogCapture log;
@@ -60,3 +68,5 @@ std::vector<std::string> operations(const std::vector<std::string>& journal,
 LogLine debugLine(const QString& text);
 LogLine warningLine(const QString& text);
 LogLine criticalLine(const QString& text);
+// The per-frame debug line for this image number.
+LogLine frameLine(uint32_t number);
