@@ -1,11 +1,13 @@
 // Heap allocations per delivered frame, in the whole process while frames flow: through the SDK
 // layer alone with a bare image handler, and through the loaded module (whose per-frame debug line
-// goes to a message handler that discards it, as a real host's would).
+// goes to a message handler that discards it, as a real host's would, or is switched off with
+// QT_LOGGING_RULES="*.debug=false"; the summary says which).
 //
 //   alloc_bench [--summary=FILE] [--frames=N] [benchmark options]
 #include <benchmark/benchmark.h>
 #include <zazod/emulation/Emulation.h>
 
+#include <QLoggingCategory>
 #include <QtGlobal>
 #include <algorithm>
 #include <chrono>
@@ -103,8 +105,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::fprintf(out,
-                 "{\n  \"sdk_alone\": {\"frames\": %llu, \"allocations\": %llu},\n"
+                 "{\n  \"debug_lines\": %s,\n  \"sdk_alone\": {\"frames\": %llu, \"allocations\": %llu},\n"
                  "  \"module\": {\"frames\": %llu, \"allocations\": %llu}\n}\n",
+                 QLoggingCategory::defaultCategory()->isDebugEnabled() ? "true" : "false",
                  static_cast<unsigned long long>(g_sdk.frames),
                  static_cast<unsigned long long>(g_sdk.allocations),
                  static_cast<unsigned long long>(g_module.frames),
