@@ -27,6 +27,13 @@ thread_local QString t_line;
 }  // namespace
 
 bool CGrabThreadLog::enabled(QtMsgType type) {
+  // With QT_FATAL_WARNINGS or QT_FATAL_CRITICALS set, Qt counts and may abort on such a message even
+  // when its rules drop it, so those always go to Qt. Qt reads both once, and so does this.
+  static const bool fatalWarnings = !qEnvironmentVariableIsEmpty("QT_FATAL_WARNINGS");
+  static const bool fatalCriticals = !qEnvironmentVariableIsEmpty("QT_FATAL_CRITICALS");
+  if ((type == QtWarningMsg && fatalWarnings) || (type == QtCriticalMsg && fatalCriticals)) {
+    return true;
+  }
   const QLoggingCategory* category = QLoggingCategory::defaultCategory();
   return category == nullptr || category->isEnabled(type);
 }

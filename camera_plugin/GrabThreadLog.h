@@ -9,9 +9,10 @@
 
 class CGrabThreadLog {
  public:
-  // Whether Qt delivers a message of this type through the default category now. The host may
-  // change the rules from any thread at any time; Qt reads them again when the line is written, so
-  // a line built just before a change is dropped by Qt as it would have been.
+  // Whether Qt delivers a message of this type through the default category now (or, for a warning
+  // or critical line that the environment makes fatal, would act on it anyway). The host may change
+  // the rules from any thread at any time; Qt reads them again when the line is written, so a line
+  // built just before a change is dropped by Qt as it would have been.
   static bool enabled(QtMsgType type);
 
   // The per-frame debug line, "Image Frame N grabbed." as a quoted item, " _ " and the tag, exactly

@@ -8,6 +8,7 @@
 #include <QLoggingCategory>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -251,6 +252,22 @@ TEST_F(GrabLogTest, ReaderFailureLineFollowsTheCriticalRule) {
                                                             "CCameraBasler::OnImageGrabbed"),
                                                kMarkerLine}));
   EXPECT_EQ(sinkNumbers(), (std::vector<uint32_t>{kSwitchNumber, kMarkerNumber}));
+}
+
+// With QT_FATAL_WARNINGS set Qt aborts on a warning even when its rules drop it; a failed grab's
+// warning still goes to Qt then. Run in a child process that sets the variable before any warning.
+TEST_F(GrabLogTest, FatalWarningsAbortOnADroppedFailedGrabWarning) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        setenv("QT_FATAL_WARNINGS", "1", 1);
+        QLoggingCategory::setFilterRules("*.warning=false");
+        device->FailNextResults(1, kErrorCode, "Frame lost in transfer");
+        snap();
+        snap();
+        sink.waitForFrames(1);
+      },
+      "");
 }
 
 // A host's filter on the categories: Qt asks it whenever the rules change.
