@@ -24,14 +24,19 @@ constexpr QMessageLogContext kContext(nullptr, 0, nullptr, "default");
 // frame then writes into a fresh one and the kept text stays as it was.
 thread_local QString t_line;
 
+// With QT_FATAL_WARNINGS or QT_FATAL_CRITICALS set, Qt counts and may abort on such a message even
+// when its rules drop it, so those always go to Qt. Qt reads both once, and so does this.
+bool fatalToQt(QtMsgType type) {
+  static const bool fatalWarnings = !qEnvironmentVariableIsEmpty("QT_FATAL_WARNINGS");
+  static const bool fatalCriticals = !qEnvironmentVariableIsEmpty("QT_FATAL_CRITICALS");
+  return (type == QtWarningMsg && fatalWarnings) || (type == QtCriticalMsg && fatalCriticals);
+}
+
 }  // namespace
 
 bool CGrabThreadLog::enabled(QtMsgType type) {
-  // With QT_FATAL_WARNINGS or QT_FATAL_CRITICALS set, Qt counts and may abort on such a message even
-  // when its rules drop it, so those always go to Qt. Qt reads both once, and so does this.
-  static const bool fatalWarnings = !qEnvironmentVariableIsEmpty("QT_FATAL_WARNINGS");
-  static const bool fatalCriticals = !qEnvironmentVariableIsEmpty("QT_FATAL_CRITICALS");
-  if ((type == QtWarningMsg && fatalWarnings) || (type == QtCriticalMsg && fatalCriticals)) {
+  // Debug lines, the per-frame one among them, are never fatal and skip that question.
+  if ((type == QtWarningMsg || type == QtCriticalMsg) && fatalToQt(type)) {
     return true;
   }
   const QLoggingCategory* category = QLoggingCategory::defaultCategory();

@@ -44,7 +44,7 @@ constexpr std::chrono::milliseconds kFrameTimeout{2000};
 
 int g_latencyFrames = 10000;
 double g_seconds = 2.0;
-int g_slices = 6;
+int g_slices = 10;
 
 // A real host keeps debug lines out of its output; warnings and worse still show.
 void discardDebugLines(QtMsgType type, const QMessageLogContext& /*context*/, const QString& message) {
