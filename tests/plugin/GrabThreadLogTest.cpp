@@ -219,6 +219,24 @@ INSTANTIATE_TEST_SUITE_P(Table, LoggingRules, ::testing::ValuesIn(rulesCases()),
                            return std::string(info.param.rules.name) + "_" + eventName(info.param.event);
                          });
 
+// The frame line is what qDebug() delivers for its items, whatever the number's length.
+TEST_F(GrabLogTest, FrameLineIsWhatQDebugDelivers) {
+  const std::vector<uint32_t> numbers = {0, 9, 10, 65536, 4294967295U};
+  for (uint32_t number : numbers) {
+    snapNumbered(number);
+  }
+  snapMarker();
+  std::vector<LogLine> lines = log.lines();
+  ASSERT_EQ(lines.size(), numbers.size() + 1);
+  lines.pop_back();  // the marker's
+  log.clear();
+  for (uint32_t number : numbers) {
+    qDebug() << QStringLiteral("Image Frame %1 grabbed.").arg(number) << " _ "
+             << "CCameraBasler::OnImageGrabbed";
+  }
+  EXPECT_EQ(lines, log.lines());
+}
+
 // The camera's device information, which only the skipped-images line shows, is not asked for when
 // that line is off; with the line on it is.
 TEST_F(GrabLogTest, DroppedSkippedLineReadsNoDeviceInformation) {
