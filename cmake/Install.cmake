@@ -14,7 +14,9 @@ set_target_properties(zaZod_190 PROPERTIES INSTALL_RPATH "$ORIGIN/${ZAZOD_MODULE
 install(TARGETS zaZod_190 LIBRARY DESTINATION ${ZAZOD_INSTALL_MODULEDIR} COMPONENT runtime)
 
 # zazod-host links no library of ours; it finds the module relative to itself (host/DefaultModule).
-install(TARGETS zazod-host RUNTIME DESTINATION ${ZAZOD_INSTALL_BINDIR} COMPONENT runtime)
+if(TARGET zazod-host)
+  install(TARGETS zazod-host RUNTIME DESTINATION ${ZAZOD_INSTALL_BINDIR} COMPONENT runtime)
+endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/COPYRIGHT
   DESTINATION ${ZAZOD_INSTALL_DOCDIR} COMPONENT runtime)
