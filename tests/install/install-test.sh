@@ -33,6 +33,10 @@ for file in bin/zazod-host lib/libzazod_host_interface.a include/zazod-host/Came
   [ -f "$prefix/$file" ] || fail "$file was not installed"
 done
 check_installed_binaries "$prefix"
+# The package files find everything relative to themselves, never in this build or source tree.
+if grep -rlF -e "$build_dir" -e "$source_dir" "$prefix/lib/cmake" "$prefix/lib/pkgconfig"; then
+  fail "installed package files (above) name the build or source folder"
+fi
 # Installing again over the same version changes nothing that matters and still works.
 run cmake --install "$build_dir" --prefix "$prefix"
 
