@@ -36,6 +36,10 @@ build_and_run_host_project() {
     -DCMAKE_BUILD_TYPE=Release
   run cmake --build "$folder"
   check_host_project_run "$prefix" "$folder/example-host"
+  # The host's own module, built on the installed default operations: listed, opened and started.
+  run "$folder/example-host" "$folder/example-module.so" 0
+  [ "$(grep -E '^camera ' "$scratch/last.out")" = "camera example 0001" ] ||
+    { cat "$scratch/last.out" >&2; fail "the example module built against the package did not run"; }
 }
 
 # Runs a built example host with one emulated camera and checks its report.
