@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# scripts/abi against fixture modules: the module as built from the interface passes; one built with
-# two operations swapped and one built with a field moved fail, and the report names them.
-# Usage: abi-check-test.sh SCRIPTS_ABI REFERENCE_MODULE SWAPPED_MODULE MOVED_MODULE
+# scripts/abi against fixture modules: the module as built from the interface passes; those built
+# with two operations swapped, with a field moved, and with two operations of the frame sink
+# swapped fail, and the report names what moved.
+# Usage: abi-check-test.sh SCRIPTS_ABI REFERENCE_MODULE SWAPPED_MODULE MOVED_MODULE SINK_MODULE
 set -uo pipefail
-abi=$1 reference=$2 swapped=$3 moved=$4
+abi=$1 reference=$2 swapped=$3 moved=$4 sink=$5
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -29,4 +30,7 @@ expect_reported "$swapped" \
   "the vtable offset of method virtual void ICameraObject::IStopCamera() changed"
 expect_reported "$moved" \
   "'uint32_t m_frameLimit' offset changed" "'std::atomic<unsigned int> m_imageNumber' offset changed"
+expect_reported "$sink" \
+  "the vtable offset of method virtual void ICameraFrameSink::OnFrameReady(ICameraObject*) changed" \
+  "the vtable offset of method virtual void ICameraFrameSink::OnCameraError(ICameraObject*, int) changed"
 echo "abi check test passed"
