@@ -9,6 +9,9 @@ run() {
   [ "$code" = 0 ] || { cat "$scratch/last.out" >&2; fail "$* (exit $code)"; }
 }
 
+# `grep -q` would stop reading early and fail the pipeline (pipefail) when readelf gets SIGPIPE, so
+# the pipelines below let grep read everything.
+
 # The ELF checks of an installed tree under $1 (the prefix): exactly the two exports, the SDK layer
 # bound by its SONAME, and library search paths only relative to $ORIGIN.
 check_installed_binaries() {
@@ -16,13 +19,13 @@ check_installed_binaries() {
   local exports
   exports=$(nm -D --defined-only "$module" | awk '{print $NF}' | sort | tr '\n' ' ')
   [ "$exports" = "Camera_Create Camera_Delete " ] || fail "the module exports: $exports"
-  readelf -d "$module" | grep -q 'NEEDED.*\[libzazod_sdk\.so\.0\]' || fail "the module does not need libzazod_sdk.so.0"
-  readelf -d "$module" | grep -q 'RUNPATH.*\[\$ORIGIN/\.\./\.\.\]' || fail "the module's RUNPATH is not \$ORIGIN/../.."
-  readelf -d "$prefix/lib/libzazod_sdk.so.0" | grep -q 'SONAME.*\[libzazod_sdk\.so\.0\]' ||
+  readelf -d "$module" | grep 'NEEDED.*\[libzazod_sdk\.so\.0\]' > /dev/null || fail "the module does not need libzazod_sdk.so.0"
+  readelf -d "$module" | grep 'RUNPATH.*\[\$ORIGIN/\.\./\.\.\]' > /dev/null || fail "the module's RUNPATH is not \$ORIGIN/../.."
+  readelf -d "$prefix/lib/libzazod_sdk.so.0" | grep 'SONAME.*\[libzazod_sdk\.so\.0\]' > /dev/null ||
     fail "libzazod_sdk.so.0 has no SONAME libzazod_sdk.so.0"
   local elf
   for elf in "$module" "$prefix"/lib/libzazod_sdk.so.0 "$prefix"/bin/zazod-host; do
-    if readelf -d "$elf" | grep -E 'R(UN)?PATH' | grep -v '\[\$ORIGIN' | grep -q .; then
+    if readelf -d "$elf" | grep -E 'R(UN)?PATH' | grep -v '\[\$ORIGIN' > /dev/null; then
       fail "$elf has a search path outside \$ORIGIN: $(readelf -d "$elf" | grep -E 'R(UN)?PATH')"
     fi
   done
