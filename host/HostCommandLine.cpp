@@ -5,15 +5,12 @@
 #include <cmath>
 #include <iostream>
 
+#include "DefaultModule.h"
 #include "GrabCommand.h"
 #include "HostError.h"
 #include "ListCommand.h"
 #include "LogCapture.h"
 #include "TablesCommand.h"
-
-#ifndef ZAZOD_HOST_DEFAULT_MODULE
-#error "ZAZOD_HOST_DEFAULT_MODULE must name the module the host loads by default"
-#endif
 
 namespace {
 
@@ -61,7 +58,7 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
 
   const QCommandLineOption module(
       QStringLiteral("module"),
-      QStringLiteral("The camera module to load (default: %1).").arg(ZAZOD_HOST_DEFAULT_MODULE),
+      QStringLiteral("The camera module to load (default: %1).").arg(DefaultModule::path()),
       QStringLiteral("PATH"));
   const QCommandLineOption verbose(QStringLiteral("verbose"),
                                    QStringLiteral("Also shows the module's debug lines."));
@@ -133,8 +130,7 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
     throw usage(QStringLiteral("tables loads no module and takes no --module or --emulate"));
   }
 
-  options.modulePath =
-      parser.isSet(module) ? parser.value(module) : QStringLiteral(ZAZOD_HOST_DEFAULT_MODULE);
+  options.modulePath = parser.isSet(module) ? parser.value(module) : DefaultModule::path();
   options.verbose = parser.isSet(verbose);
   if (parser.isSet(emulate)) {
     bool ok = false;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <type_traits>
 
+#include "BareCamera.h"
 #include "PluginTestSupport.h"
 
 // The field order is checked on a class with a virtual table, which offsetof supports on this
@@ -12,18 +13,6 @@
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
 
 namespace {
-
-// The smallest concrete camera: only the pure operations, doing nothing.
-class BareCamera : public ICameraObject {
- public:
-  using ICameraObject::ICameraObject;
-  int IOpenCamera() override { return 0; }
-  void ICloseCamera() override {}
-  int IStartCamera() override { return 0; }
-  void IStopCamera() override {}
-  void IAuxCameraOp1() override {}
-  void IAuxCameraOp2() override {}
-};
 
 TEST(CameraObjectLayout, FieldsKeepTheirDeclaredOrderAndSizes) {
   // The host reads the fields by layout: the frame fields must stay plain-sized.
