@@ -2,6 +2,8 @@
 // their exact log lines and SDK calls, and what failures leave in the flags.
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "PluginTestSupport.h"
 
 namespace {
@@ -219,6 +221,52 @@ TEST_F(AcquisitionTest, RestartThatStoppedGrabbingAndFailsLeavesTheObjectStopped
   EXPECT_FALSE(camera->m_isGrabbing);
   EXPECT_EQ(camera->m_activeGrabMode, 0);
 }
+
+struct ForeignRestartCase {
+  const char* name;
+  int32_t startedMode;  // 2: IStartCamera changes to 3; 1: the snap switches to software
+  const char* site;
+};
+
+class ForeignExceptionAfterTheStop : public AcquisitionTest,
+                                     public ::testing::WithParamInterface<ForeignRestartCase> {};
+
+// A std::bad_alloc after the restart stopped the grab goes on to the caller unchanged, and the flags
+// say that the camera no longer grabs: the next snap is refused, the next start begins afresh.
+TEST_P(ForeignExceptionAfterTheStop, LeavesTheObjectStopped) {
+  const ForeignRestartCase& c = GetParam();
+  grabbingIn(c.startedMode);
+  device->FailNext(c.site, emu::Fault{"bad_alloc", ""});
+  const char* tag = c.startedMode == 1 ? kSnap : kStart;
+  if (c.startedMode == 1) {
+    EXPECT_THROW(camera->ISnapCamera(0), std::bad_alloc);
+  } else {
+    camera->m_requestedGrabMode = 3;
+    camera->m_frameLimit = 10;
+    EXPECT_THROW(camera->IStartCamera(), std::bad_alloc);
+  }
+  EXPECT_EQ(log.lines(), std::vector<LogLine>{stopLine(tag)});
+  EXPECT_FALSE(camera->m_isGrabbing);
+  EXPECT_EQ(camera->m_activeGrabMode, 0);
+
+  device->ClearJournal();
+  EXPECT_EQ(camera->ISnapCamera(0), 0);
+  EXPECT_TRUE(device->Journal().empty());
+  log.clear();
+  EXPECT_EQ(camera->IStartCamera(), 1);
+  EXPECT_EQ(log.lines(), std::vector<LogLine>{startLine(kStart)});
+  EXPECT_EQ(camera->ISnapCamera(0), 1);
+  EXPECT_TRUE(sink.waitForFrames(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sites, ForeignExceptionAfterTheStop,
+    ::testing::Values(ForeignRestartCase{"StartTriggerMode", 2, "FromString:TriggerMode"},
+                      ForeignRestartCase{"StartTriggerSource", 2, "FromString:TriggerSource"},
+                      ForeignRestartCase{"StartStartGrabbing", 2, "StartGrabbing"},
+                      ForeignRestartCase{"SnapTriggerMode", 1, "FromString:TriggerMode"},
+                      ForeignRestartCase{"SnapStartGrabbing", 1, "StartGrabbing"}),
+    [](const ::testing::TestParamInfo<ForeignRestartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AcquisitionTest, FailureBeforeAnyStopKeepsTheFlags) {
   openCamera();
