@@ -187,6 +187,27 @@ TEST_F(AcquisitionTest, MissingTriggerSourceFailsAfterWritingTheMode) {
   EXPECT_EQ(camera->m_activeGrabMode, 0);
 }
 
+// The restart's writes are verified too: a source the device lists but cannot take now is refused
+// at its write, and grabbing does not start on a trigger that would never fire.
+TEST_F(PluginTest, RestartRefusesASourceTheDeviceCannotTake) {
+  emu::CameraDescription description;
+  for (emu::NodeDescription& node : description.nodes) {
+    if (node.name == "TriggerSource") {
+      node.entries = {{"Line1", GenApi::NA}, {"Software", GenApi::RW}};
+    }
+  }
+  emu::EmulatedCamera device = addCamera(description);
+  createOpen(device);
+  camera->m_requestedGrabMode = GrabMode_HardwareTrigger;
+  EXPECT_EQ(camera->IStartCamera(), 0);
+  EXPECT_EQ(log.lines(), std::vector<LogLine>{criticalLine("An exception occurred :  Entry 'Line1' of node "
+                                                           "'TriggerSource' is not available.  -  "
+                                                           "CCameraBasler::IStartCamera")});
+  EXPECT_EQ(nodeWrites(device.Journal()), std::vector<std::string>{"TriggerMode=On"});
+  EXPECT_TRUE(operations(device.Journal(), {"StartGrabbing"}).empty());
+  EXPECT_FALSE(camera->m_isGrabbing);
+}
+
 TEST_F(AcquisitionTest, StartOnACameraThatCannotReportReadinessWarnsAndKeepsFlags) {
   openCamera();
   device->SetCanWaitForFrameTriggerReady(false);
