@@ -442,3 +442,142 @@ TEST_F(AcquisitionTest, CloseFailureIsLoggedAndTheObjectIsClosedAllTheSame) {
 }
 
 }  // namespace
+
+namespace {
+
+// What an operation makes of the camera as one sequence: its SDK calls, GenApi lookups, node writes
+// and log lines in the order in which they happen. "{cfg}" stands for the configuration address.
+struct OrderCase {
+  const char* name;
+  int32_t startedMode;  // -1: a fresh object, 0: opened, otherwise opened and grabbing in this mode
+  int32_t request;
+  std::function<void(CCameraBasler&)> action;
+  std::vector<std::string> timeline;
+};
+
+class CallOrder : public PluginTest, public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(CallOrder, InterleavesCallsLookupsAndLines) {
+  const OrderCase& c = GetParam();
+  emu::CameraDescription description;
+  description.journalLookups = true;
+  emu::EmulatedCamera device = addCamera(description);
+  if (c.startedMode < 0) {
+    create();
+  } else {
+    createOpen(device);
+  }
+  if (c.startedMode > 0) {
+    camera->m_requestedGrabMode = c.startedMode;
+    ASSERT_EQ(camera->IStartCamera(), 1);
+  }
+  camera->m_requestedGrabMode = c.request;
+  const std::vector<std::string> timeline = timelineOf(log, device, [&] { c.action(*camera); });
+  std::vector<std::string> expected;
+  for (std::string entry : c.timeline) {
+    const size_t at = entry.find("{cfg}");
+    if (at != std::string::npos) {
+      entry.replace(at, 5, configText().toStdString());
+    }
+    expected.push_back(entry);
+  }
+  EXPECT_EQ(timeline, expected);
+}
+
+const std::vector<std::string> kRestartBody = {"GetNodeMap",
+                                               "GetNode:TriggerMode",
+                                               "TriggerMode=On",
+                                               "GetNode:TriggerSource",
+                                               "TriggerSource=Software",
+                                               "CanWaitForFrameTriggerReady",
+                                               "StartGrabbing"};
+
+std::vector<std::string> joined(std::vector<std::string> first, const std::vector<std::string>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, CallOrder,
+    ::testing::Values(
+        // The configuration looks up the selector and the mode node first, the source and the
+        // acquisition mode only where it writes them; the success line follows the open.
+        OrderCase{"Open",
+                  -1,
+                  1,
+                  [](CCameraBasler& c) { c.IOpenCamera(); },
+                  {"GetSerialNumber",
+                   "CreateDevice",
+                   "Attach",
+                   "IsPylonDeviceAttached",
+                   "RegisterConfiguration",
+                   "RegisterImageEventHandler",
+                   "Open",
+                   "GetNodeMap",
+                   "GetNode:TriggerSelector",
+                   "GetNode:TriggerMode",
+                   "TriggerSelector=FrameStart",
+                   "TriggerMode=On",
+                   "GetNode:TriggerSource",
+                   "TriggerSource=Software",
+                   "TriggerSelector=AcquisitionStart",
+                   "TriggerMode=Off",
+                   "TriggerSelector=FrameStart",
+                   "GetNode:AcquisitionMode",
+                   "AcquisitionMode=Continuous",
+                   "log: CCameraBasler::IOpenCamera success***************************  \n"}},
+        OrderCase{"FirstStart", 0, 2, [](CCameraBasler& c) { c.IStartCamera(); },
+                  joined(joined({"IsGrabbing"}, kRestartBody),
+                         {"log: Start Grabbing camera( {cfg} ).  -  CCameraBasler::IStartCamera"})},
+        // The stop line comes before the stop, both nodes are written before the start, and the
+        // start line after it.
+        OrderCase{"Restart", 2, 3, [](CCameraBasler& c) { c.IStartCamera(); },
+                  joined(joined({"IsGrabbing",
+                                 "log: Stop Grabbing camera( {cfg} ).  -  CCameraBasler::IStartCamera",
+                                 "StopGrabbing"},
+                                kRestartBody),
+                         {"log: Start Grabbing camera( {cfg} ).  -  CCameraBasler::IStartCamera"})},
+        OrderCase{
+            "SnapSwitch", 1, 1, [](CCameraBasler& c) { c.ISnapCamera(0); },
+            joined(joined({"IsGrabbing", "log: Stop Grabbing camera( {cfg} ).  -  CCameraBasler::ISnapCamera",
+                           "StopGrabbing"},
+                          kRestartBody),
+                   {"log: Start Grabbing camera( {cfg} ).  -  CCameraBasler::ISnapCamera",
+                    "ExecuteSoftwareTrigger"})},
+        OrderCase{"Stop",
+                  2,
+                  2,
+                  [](CCameraBasler& c) { c.IStopCamera(); },
+                  {"IsGrabbing", "log: Stop Grabbing camera( {cfg} ).  -  CCameraBasler::IStopCamera",
+                   "StopGrabbing"}},
+        OrderCase{"Close",
+                  2,
+                  2,
+                  [](CCameraBasler& c) { c.ICloseCamera(); },
+                  {"log: CCameraBasler::ICloseCamera", "IsGrabbing",
+                   "log: Stop Grabbing camera( {cfg} ).  -  CCameraBasler::IStopCamera", "StopGrabbing",
+                   "IsOpen", "log: Close camera( {cfg} ).  -  CCameraBasler::ICloseCamera", "Close"}}),
+    [](const ::testing::TestParamInfo<OrderCase>& info) { return std::string(info.param.name); });
+
+// ITriggerCamera, which the camera inherits from the interface, reaches the camera's own snap
+// through the table: in hardware-trigger mode it switches to software trigger like a snap.
+TEST_F(PluginTest, InheritedTriggerReachesTheCamerasOwnSnap) {
+  emu::EmulatedCamera device = addCamera();
+  createOpen(device);
+  ASSERT_EQ(camera->IStartCamera(), 1);  // request 1: hardware trigger
+  log.clear();
+  ICameraObject& host = *camera;
+  EXPECT_EQ(host.ITriggerCamera(), 1);
+  EXPECT_EQ(camera->m_activeGrabMode, GrabMode_SwitchedToSoftware);
+  EXPECT_TRUE(camera->m_isGrabbing);
+  const QString cfg = configText();
+  EXPECT_EQ(log.linesWithoutFrames(),
+            (std::vector<LogLine>{
+                debugLine(QString("Stop Grabbing camera( %1 ).  -  CCameraBasler::ISnapCamera").arg(cfg)),
+                debugLine(QString("Start Grabbing camera( %1 ).  -  CCameraBasler::ISnapCamera").arg(cfg))}));
+  EXPECT_TRUE(sink.waitForFrames(1));
+  EXPECT_EQ(host.ITriggerCamera(), 1);
+  EXPECT_TRUE(sink.waitForFrames(2));
+}
+
+}  // namespace
