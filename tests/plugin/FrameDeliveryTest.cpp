@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <stdexcept>
 
 #include "PluginTestSupport.h"
@@ -196,6 +197,47 @@ INSTANTIATE_TEST_SUITE_P(
                       SinkThrowCase{"GenICam", [] { throw RUNTIME_EXCEPTION("host display gone"); }},
                       SinkThrowCase{"Other", [] { throw 7; }}),
     [](const ::testing::TestParamInfo<SinkThrowCase>& info) { return std::string(info.param.name); });
+
+struct EndCase {
+  const char* name;
+  void (*end)(std::unique_ptr<CCameraBasler>& camera);
+};
+
+class SinkFinished : public FrameTest, public ::testing::WithParamInterface<EndCase> {};
+
+// Stopping, closing and deleting return only once a running OnFrameReady has returned, so the host
+// may delete its sink right after them. The sink waits for the call to return; a call that did not
+// wait for it finds it still running.
+TEST_P(SinkFinished, BeforeTheCallThatEndsTheGrabReturns) {
+  std::promise<void> entered;
+  std::promise<void> returned;
+  std::shared_future<void> returnedFuture = returned.get_future().share();
+  std::atomic<bool> running{false};
+  std::atomic<bool> first{true};
+  sink.setAction([&](ICameraObject*) {
+    if (!first.exchange(false)) {
+      return;
+    }
+    running.store(true);
+    entered.set_value();
+    returnedFuture.wait_for(std::chrono::milliseconds(300));  // times out unless the call returned early
+    running.store(false);
+  });
+  ASSERT_EQ(camera->ISnapCamera(0), 1);
+  ASSERT_EQ(entered.get_future().wait_for(seconds(5)), std::future_status::ready);
+  GetParam().end(camera);
+  const bool stillRunning = running.load();
+  returned.set_value();
+  EXPECT_FALSE(stillRunning) << GetParam().name << " returned while OnFrameReady was still running";
+  camera.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, SinkFinished,
+    ::testing::Values(EndCase{"Stop", [](std::unique_ptr<CCameraBasler>& c) { c->IStopCamera(); }},
+                      EndCase{"Close", [](std::unique_ptr<CCameraBasler>& c) { c->ICloseCamera(); }},
+                      EndCase{"Delete", [](std::unique_ptr<CCameraBasler>& c) { c.reset(); }}),
+    [](const ::testing::TestParamInfo<EndCase>& info) { return std::string(info.param.name); });
 
 struct GrabbingOpenCase {
   const char* name;
