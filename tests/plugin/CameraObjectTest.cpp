@@ -59,32 +59,37 @@ struct FieldCase {
   size_t size;
 };
 
+template <class T, class Class>
+constexpr size_t fieldSize(T Class::* /*field*/) {
+  return sizeof(T);  // NOLINT(bugprone-sizeof-expression): a pointer field is pointer-sized
+}
+
 TEST(CameraObjectLayout, EveryFieldSitsAtItsOffset) {
   const std::vector<FieldCase> fields = {
-      {"m_config", offsetof(BareCamera, m_config), sizeof(BareCamera::m_config)},
-      {"m_isOpened", offsetof(BareCamera, m_isOpened), sizeof(BareCamera::m_isOpened)},
-      {"m_isGrabbing", offsetof(BareCamera, m_isGrabbing), sizeof(BareCamera::m_isGrabbing)},
-      {"m_hostFlagA", offsetof(BareCamera, m_hostFlagA), sizeof(BareCamera::m_hostFlagA)},
-      {"m_width", offsetof(BareCamera, m_width), sizeof(BareCamera::m_width)},
-      {"m_height", offsetof(BareCamera, m_height), sizeof(BareCamera::m_height)},
-      {"m_hostValueA", offsetof(BareCamera, m_hostValueA), sizeof(BareCamera::m_hostValueA)},
-      {"m_bitsPerPixel", offsetof(BareCamera, m_bitsPerPixel), sizeof(BareCamera::m_bitsPerPixel)},
-      {"m_imageFormat", offsetof(BareCamera, m_imageFormat), sizeof(BareCamera::m_imageFormat)},
-      {"m_frameLimit", offsetof(BareCamera, m_frameLimit), sizeof(BareCamera::m_frameLimit)},
-      {"m_imageNumber", offsetof(BareCamera, m_imageNumber), sizeof(BareCamera::m_imageNumber)},
-      {"m_hostValueB", offsetof(BareCamera, m_hostValueB), sizeof(BareCamera::m_hostValueB)},
-      {"m_activeGrabMode", offsetof(BareCamera, m_activeGrabMode), sizeof(BareCamera::m_activeGrabMode)},
+      {"m_config", offsetof(BareCamera, m_config), fieldSize(&BareCamera::m_config)},
+      {"m_isOpened", offsetof(BareCamera, m_isOpened), fieldSize(&BareCamera::m_isOpened)},
+      {"m_isGrabbing", offsetof(BareCamera, m_isGrabbing), fieldSize(&BareCamera::m_isGrabbing)},
+      {"m_hostFlagA", offsetof(BareCamera, m_hostFlagA), fieldSize(&BareCamera::m_hostFlagA)},
+      {"m_width", offsetof(BareCamera, m_width), fieldSize(&BareCamera::m_width)},
+      {"m_height", offsetof(BareCamera, m_height), fieldSize(&BareCamera::m_height)},
+      {"m_hostValueA", offsetof(BareCamera, m_hostValueA), fieldSize(&BareCamera::m_hostValueA)},
+      {"m_bitsPerPixel", offsetof(BareCamera, m_bitsPerPixel), fieldSize(&BareCamera::m_bitsPerPixel)},
+      {"m_imageFormat", offsetof(BareCamera, m_imageFormat), fieldSize(&BareCamera::m_imageFormat)},
+      {"m_frameLimit", offsetof(BareCamera, m_frameLimit), fieldSize(&BareCamera::m_frameLimit)},
+      {"m_imageNumber", offsetof(BareCamera, m_imageNumber), fieldSize(&BareCamera::m_imageNumber)},
+      {"m_hostValueB", offsetof(BareCamera, m_hostValueB), fieldSize(&BareCamera::m_hostValueB)},
+      {"m_activeGrabMode", offsetof(BareCamera, m_activeGrabMode), fieldSize(&BareCamera::m_activeGrabMode)},
       {"m_requestedGrabMode", offsetof(BareCamera, m_requestedGrabMode),
-       sizeof(BareCamera::m_requestedGrabMode)},
-      {"m_frameBuffer", offsetof(BareCamera, m_frameBuffer), sizeof(BareCamera::m_frameBuffer)},
-      {"m_imageData", offsetof(BareCamera, m_imageData), sizeof(BareCamera::m_imageData)},
-      {"m_frameSink", offsetof(BareCamera, m_frameSink), sizeof(BareCamera::m_frameSink)},
-      {"m_hostWordA", offsetof(BareCamera, m_hostWordA), sizeof(BareCamera::m_hostWordA)},
-      {"m_hostWordB", offsetof(BareCamera, m_hostWordB), sizeof(BareCamera::m_hostWordB)},
-      {"m_hostList", offsetof(BareCamera, m_hostList), sizeof(BareCamera::m_hostList)},
-      {"m_mutex", offsetof(BareCamera, m_mutex), sizeof(BareCamera::m_mutex)},
-      {"m_hostFlagB", offsetof(BareCamera, m_hostFlagB), sizeof(BareCamera::m_hostFlagB)},
-      {"m_hostFlagC", offsetof(BareCamera, m_hostFlagC), sizeof(BareCamera::m_hostFlagC)},
+       fieldSize(&BareCamera::m_requestedGrabMode)},
+      {"m_frameBuffer", offsetof(BareCamera, m_frameBuffer), fieldSize(&BareCamera::m_frameBuffer)},
+      {"m_imageData", offsetof(BareCamera, m_imageData), fieldSize(&BareCamera::m_imageData)},
+      {"m_frameSink", offsetof(BareCamera, m_frameSink), fieldSize(&BareCamera::m_frameSink)},
+      {"m_hostWordA", offsetof(BareCamera, m_hostWordA), fieldSize(&BareCamera::m_hostWordA)},
+      {"m_hostWordB", offsetof(BareCamera, m_hostWordB), fieldSize(&BareCamera::m_hostWordB)},
+      {"m_hostList", offsetof(BareCamera, m_hostList), fieldSize(&BareCamera::m_hostList)},
+      {"m_mutex", offsetof(BareCamera, m_mutex), fieldSize(&BareCamera::m_mutex)},
+      {"m_hostFlagB", offsetof(BareCamera, m_hostFlagB), fieldSize(&BareCamera::m_hostFlagB)},
+      {"m_hostFlagC", offsetof(BareCamera, m_hostFlagC), fieldSize(&BareCamera::m_hostFlagC)},
   };
   const std::vector<FieldCase> expected = {
       {"m_config", 8, 8},          {"m_isOpened", 16, 1},
