@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <ostream>
 
 #include "PluginTestSupport.h"
 
@@ -248,6 +249,7 @@ struct ForeignRestartCase {
   int32_t startedMode;  // 2: IStartCamera changes to 3; 1: the snap switches to software
   const char* site;
 };
+void PrintTo(const ForeignRestartCase& value, std::ostream* os) { *os << value.name; }
 
 class ForeignExceptionAfterTheStop : public AcquisitionTest,
                                      public ::testing::WithParamInterface<ForeignRestartCase> {};
@@ -454,6 +456,7 @@ struct OrderCase {
   std::function<void(CCameraBasler&)> action;
   std::vector<std::string> timeline;
 };
+void PrintTo(const OrderCase& value, std::ostream* os) { *os << value.name; }
 
 class CallOrder : public PluginTest, public ::testing::WithParamInterface<OrderCase> {};
 

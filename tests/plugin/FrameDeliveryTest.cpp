@@ -1,10 +1,12 @@
 // The frame path: good frames stored and handed to the sink once, the per-frame line, failed grabs,
-// skipped images, image numbers past 32 bits, reader failures, and repeated opens.
+// skipped images, image numbers past 32 bits, reader failures, a throwing sink, what has finished
+// when a stop returns, and repeated opens.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <ostream>
 #include <stdexcept>
 
 #include "PluginTestSupport.h"
@@ -122,6 +124,7 @@ struct ReaderCase {
   const char* reader;
   int storedBefore;  // fields stored before the failing read, in the order buffer, width, height
 };
+void PrintTo(const ReaderCase& value, std::ostream* os) { *os << value.reader; }
 
 class FailingReader : public FrameTest, public ::testing::WithParamInterface<ReaderCase> {};
 
@@ -170,6 +173,7 @@ struct SinkThrowCase {
   const char* name;
   void (*raise)();
 };
+void PrintTo(const SinkThrowCase& value, std::ostream* os) { *os << value.name; }
 
 class ThrowingSink : public FrameTest, public ::testing::WithParamInterface<SinkThrowCase> {};
 
@@ -202,6 +206,7 @@ struct EndCase {
   const char* name;
   void (*end)(std::unique_ptr<CCameraBasler>& camera);
 };
+void PrintTo(const EndCase& value, std::ostream* os) { *os << value.name; }
 
 class SinkFinished : public FrameTest, public ::testing::WithParamInterface<EndCase> {};
 
@@ -245,6 +250,7 @@ struct GrabbingOpenCase {
   bool removeCameras;
   std::vector<LogLine> lines;
 };
+void PrintTo(const GrabbingOpenCase& value, std::ostream* os) { *os << value.name; }
 
 class OpenWhileGrabbing : public FrameTest, public ::testing::WithParamInterface<GrabbingOpenCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <ostream>
 
 #include "PluginTestSupport.h"
 
@@ -223,6 +224,7 @@ struct ReopenFaultCase {
   const char* site;
   bool wrapped;  // raised inside the software-trigger configuration, which wraps it
 };
+void PrintTo(const ReopenFaultCase& value, std::ostream* os) { *os << value.name; }
 
 class FailedReopen : public PluginTest, public ::testing::WithParamInterface<ReopenFaultCase> {};
 

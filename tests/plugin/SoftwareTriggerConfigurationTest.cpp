@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <stdexcept>
 
 #include "PluginTestSupport.h"
@@ -243,6 +244,7 @@ struct VerifiedWriteCase {
   const char* value;  // an entry the device lists but reports as not available
   std::vector<std::string> writesBeforeFailure;
 };
+void PrintTo(const VerifiedWriteCase& value, std::ostream* os) { *os << value.name; }
 
 class VerifiedWrites : public ConfigurationTest, public ::testing::WithParamInterface<VerifiedWriteCase> {};
 
