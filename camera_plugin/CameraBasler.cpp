@@ -6,6 +6,7 @@
 
 #include "GrabThreadLog.h"
 #include "ImageEventHandler.h"
+#include "ScopeExit.h"
 #include "pylon/SoftwareTriggerConfiguration.h"
 
 namespace {
@@ -82,7 +83,10 @@ int CCameraBasler::IOpenCamera() {
         // A running grab is stopped before its device is replaced.
         IStopCamera();
         m_camera.Attach(factory.CreateDevice(info), Pylon::Cleanup_Delete);
-        // When that stop failed, replacing the device has ended the old grab all the same.
+        // The old device is gone with its grab and its open state: when that stop failed, replacing
+        // the device has ended the grab all the same, and from here the flag says whether the new
+        // device is open, so a re-open that fails below leaves a closed camera.
+        m_isOpened = false;
         if (m_isGrabbing) {
           markNotGrabbing();
         }
@@ -128,13 +132,21 @@ void CCameraBasler::ICloseCamera() {
   m_isOpened = false;
 }
 
-CCameraBasler::Restart CCameraBasler::restartWithTrigger(const char* source, const char* tag,
-                                                         bool& stoppedGrabbing) {
+CCameraBasler::Restart CCameraBasler::restartWithTrigger(const char* source, const char* tag) {
+  // Once a running grab has been stopped, every way out short of a completed start leaves the
+  // camera stopped, and the flags must say so: an early return, a GenICam exception, or any other
+  // exception, which goes on to the host unchanged.
+  bool stopped = false;
+  ScopeExit stoppedUnlessRestarted([this, &stopped] {
+    if (stopped) {
+      markNotGrabbing();
+    }
+  });
   if (m_camera.IsGrabbing()) {
     qDebug() << "Stop Grabbing camera(" << static_cast<const void*>(m_config) << ")."
              << " - " << tag;
     m_camera.StopGrabbing();
-    stoppedGrabbing = true;
+    stopped = true;
   }
   GenApi::INodeMap& nodeMap = m_camera.GetNodeMap();
   GenApi::CEnumerationPtr(nodeMap.GetNode("TriggerMode"))->FromString("On", true);
@@ -145,9 +157,11 @@ CCameraBasler::Restart CCameraBasler::restartWithTrigger(const char* source, con
     return Restart::NotReady;
   }
   m_camera.StartGrabbing(Pylon::GrabStrategy_OneByOne, Pylon::GrabLoop_ProvidedByInstantCamera);
+  // From here the camera grabs, whatever the line below may throw.
+  m_isGrabbing = true;
+  stoppedUnlessRestarted.dismiss();
   qDebug() << "Start Grabbing camera(" << static_cast<const void*>(m_config) << ")."
            << " - " << tag;
-  m_isGrabbing = true;
   return Restart::Completed;
 }
 
@@ -176,21 +190,14 @@ int CCameraBasler::IStartCamera() {
       m_activeGrabMode = m_requestedGrabMode;
       return 1;
   }
-  bool stoppedGrabbing = false;
   try {
-    if (restartWithTrigger(source, kStartTag, stoppedGrabbing) != Restart::Completed) {
-      if (stoppedGrabbing) {
-        markNotGrabbing();
-      }
+    if (restartWithTrigger(source, kStartTag) != Restart::Completed) {
       return 0;
     }
     m_activeGrabMode = m_requestedGrabMode;
     return 1;
   } catch (const GenICam::GenericException& e) {
     logException(e, kStartTag);
-    if (stoppedGrabbing) {
-      markNotGrabbing();
-    }
     return 0;
   }
 }
@@ -199,26 +206,17 @@ int CCameraBasler::ISnapCamera(int /*unused*/) {
   if (ICameraObject::ISnapCamera(0) == 0) {
     return 0;
   }
-  bool stoppedGrabbing = false;
-  bool restarted = false;
   try {
     if (m_activeGrabMode == GrabMode_HardwareTrigger) {
-      if (restartWithTrigger("Software", kSnapTag, stoppedGrabbing) != Restart::Completed) {
-        if (stoppedGrabbing) {
-          markNotGrabbing();
-        }
+      if (restartWithTrigger("Software", kSnapTag) != Restart::Completed) {
         return 0;
       }
-      restarted = true;
       m_activeGrabMode = GrabMode_SwitchedToSoftware;
     }
     m_camera.ExecuteSoftwareTrigger();
     return 1;
   } catch (const GenICam::GenericException& e) {
     logException(e, kSnapTag);
-    if (stoppedGrabbing && !restarted) {
-      markNotGrabbing();
-    }
     return 0;
   }
 }

@@ -30,9 +30,9 @@ class CCameraBasler : public ICameraObject {
 
  private:
   enum class Restart { Completed, NotReady };
-  // Rewrites trigger mode and source and starts grabbing. `stoppedGrabbing` tells the caller
-  // whether a running grab was stopped on the way, also when an exception ends the restart.
-  Restart restartWithTrigger(const char* source, const char* tag, bool& stoppedGrabbing);
+  // Rewrites trigger mode and source and starts grabbing. A running grab is stopped first; if the
+  // restart then ends in any other way than a started grab, the object is left not grabbing.
+  Restart restartWithTrigger(const char* source, const char* tag);
   // The state after a grab that was stopped and not started again.
   void markNotGrabbing();
 

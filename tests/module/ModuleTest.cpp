@@ -1,15 +1,21 @@
-// The loaded module as a host sees it: its dynamic symbol table, and one whole grab through
-// dlopen with emulated cameras: list, open, start, 100 snaps, stop, close, delete.
+// The loaded module as a host sees it: its dynamic symbol table, one whole grab through dlopen with
+// emulated cameras (list, open, start, 100 snaps, stop, close, delete), and its own count of live
+// camera objects, which decides when the SDK is initialised.
 #include <CameraInterface.h>
 #include <dlfcn.h>
+#include <gcbase/GCException.h>
 #include <gtest/gtest.h>
+#include <zazod/emulation/Emulation.h>
 
 #include <QStringList>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "LogCapture.h"
 #include "RecordingSink.h"
@@ -45,8 +51,10 @@ class LoadedModule : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     setenv("ZAZOD_SDK_EMULATED_CAMERAS", "2", 1);
+    Zazod::Emulation::ClearGlobalJournal();
     handle = dlopen(ZAZOD_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();
+    journalAfterLoading = Zazod::Emulation::GlobalJournal();
     create = reinterpret_cast<CameraCreateFunction>(dlsym(handle, "Camera_Create"));
     destroy = reinterpret_cast<CameraDeleteFunction>(dlsym(handle, "Camera_Delete"));
   }
@@ -59,9 +67,11 @@ class LoadedModule : public ::testing::Test {
   static void* handle;
   static CameraCreateFunction create;
   static CameraDeleteFunction destroy;
+  static std::vector<std::string> journalAfterLoading;
 };
 
 void* LoadedModule::handle = nullptr;
+std::vector<std::string> LoadedModule::journalAfterLoading;
 CameraCreateFunction LoadedModule::create = nullptr;
 CameraDeleteFunction LoadedModule::destroy = nullptr;
 
@@ -114,6 +124,46 @@ TEST_F(LoadedModule, ModuleExceptionsReachTheHostAsTheirOwnKind) {
   EXPECT_EQ(camera->IOpenCamera(), 0);
   EXPECT_EQ(camera->IStartCamera(), 0);
   destroy(camera);
+}
+
+long initialisations() {
+  const std::vector<std::string> journal = Zazod::Emulation::GlobalJournal();
+  return std::count(journal.begin(), journal.end(), std::string("PylonInitialize"));
+}
+
+// Loading runs nothing of the SDK. Creation initialises the SDK when no camera object lives; a
+// creation that fails leaves the module's count of live objects as it was, so the next one that
+// finds it at zero initialises again.
+TEST_F(LoadedModule, InitialisesTheSdkByItsOwnCountOfLiveObjects) {
+  EXPECT_TRUE(journalAfterLoading.empty());
+  Zazod::Emulation::ClearGlobalJournal();
+  CameraConfig config;
+  RecordingSink sink;
+  ICameraObject* first = create(&config, &sink);
+  ICameraObject* second = create(&config, &sink);
+  EXPECT_EQ(initialisations(), 1);
+  destroy(first);
+  ICameraObject* third = create(&config, &sink);  // one still lives: no initialisation
+  EXPECT_EQ(initialisations(), 1);
+  destroy(second);
+  destroy(third);
+
+  Zazod::Emulation::FailNextGlobal("PylonInitialize", Zazod::Emulation::Fault{"bad_alloc", ""});
+  EXPECT_THROW(create(&config, &sink), std::bad_alloc);
+  Zazod::Emulation::FailNextGlobal("PylonInitialize",
+                                   Zazod::Emulation::Fault{"RuntimeException", "no transport"});
+  try {
+    create(&config, &sink);
+    ADD_FAILURE() << "the failing initialisation must reach the host";
+  } catch (const GenICam::RuntimeException& e) {
+    EXPECT_STREQ(e.GetDescription(), "no transport");
+  }
+  EXPECT_EQ(initialisations(), 3);
+  ICameraObject* fourth = create(&config, &sink);
+  EXPECT_EQ(initialisations(), 4);
+  destroy(fourth);
+  const std::vector<std::string> journal = Zazod::Emulation::GlobalJournal();
+  EXPECT_EQ(std::count(journal.begin(), journal.end(), std::string("PylonTerminate")), 0);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // their exact log lines and SDK calls, and what failures leave in the flags.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <ostream>
+
 #include "PluginTestSupport.h"
 
 namespace {
@@ -185,6 +188,27 @@ TEST_F(AcquisitionTest, MissingTriggerSourceFailsAfterWritingTheMode) {
   EXPECT_EQ(camera->m_activeGrabMode, 0);
 }
 
+// The restart's writes are verified too: a source the device lists but cannot take now is refused
+// at its write, and grabbing does not start on a trigger that would never fire.
+TEST_F(PluginTest, RestartRefusesASourceTheDeviceCannotTake) {
+  emu::CameraDescription description;
+  for (emu::NodeDescription& node : description.nodes) {
+    if (node.name == "TriggerSource") {
+      node.entries = {{"Line1", GenApi::NA}, {"Software", GenApi::RW}};
+    }
+  }
+  emu::EmulatedCamera device = addCamera(description);
+  createOpen(device);
+  camera->m_requestedGrabMode = GrabMode_HardwareTrigger;
+  EXPECT_EQ(camera->IStartCamera(), 0);
+  EXPECT_EQ(log.lines(), std::vector<LogLine>{criticalLine("An exception occurred :  Entry 'Line1' of node "
+                                                           "'TriggerSource' is not available.  -  "
+                                                           "CCameraBasler::IStartCamera")});
+  EXPECT_EQ(nodeWrites(device.Journal()), std::vector<std::string>{"TriggerMode=On"});
+  EXPECT_TRUE(operations(device.Journal(), {"StartGrabbing"}).empty());
+  EXPECT_FALSE(camera->m_isGrabbing);
+}
+
 TEST_F(AcquisitionTest, StartOnACameraThatCannotReportReadinessWarnsAndKeepsFlags) {
   openCamera();
   device->SetCanWaitForFrameTriggerReady(false);
@@ -219,6 +243,53 @@ TEST_F(AcquisitionTest, RestartThatStoppedGrabbingAndFailsLeavesTheObjectStopped
   EXPECT_FALSE(camera->m_isGrabbing);
   EXPECT_EQ(camera->m_activeGrabMode, 0);
 }
+
+struct ForeignRestartCase {
+  const char* name;
+  int32_t startedMode;  // 2: IStartCamera changes to 3; 1: the snap switches to software
+  const char* site;
+};
+void PrintTo(const ForeignRestartCase& value, std::ostream* os) { *os << value.name; }
+
+class ForeignExceptionAfterTheStop : public AcquisitionTest,
+                                     public ::testing::WithParamInterface<ForeignRestartCase> {};
+
+// A std::bad_alloc after the restart stopped the grab goes on to the caller unchanged, and the flags
+// say that the camera no longer grabs: the next snap is refused, the next start begins afresh.
+TEST_P(ForeignExceptionAfterTheStop, LeavesTheObjectStopped) {
+  const ForeignRestartCase& c = GetParam();
+  grabbingIn(c.startedMode);
+  device->FailNext(c.site, emu::Fault{"bad_alloc", ""});
+  const char* tag = c.startedMode == 1 ? kSnap : kStart;
+  if (c.startedMode == 1) {
+    EXPECT_THROW(camera->ISnapCamera(0), std::bad_alloc);
+  } else {
+    camera->m_requestedGrabMode = 3;
+    camera->m_frameLimit = 10;
+    EXPECT_THROW(camera->IStartCamera(), std::bad_alloc);
+  }
+  EXPECT_EQ(log.lines(), std::vector<LogLine>{stopLine(tag)});
+  EXPECT_FALSE(camera->m_isGrabbing);
+  EXPECT_EQ(camera->m_activeGrabMode, 0);
+
+  device->ClearJournal();
+  EXPECT_EQ(camera->ISnapCamera(0), 0);
+  EXPECT_TRUE(device->Journal().empty());
+  log.clear();
+  EXPECT_EQ(camera->IStartCamera(), 1);
+  EXPECT_EQ(log.lines(), std::vector<LogLine>{startLine(kStart)});
+  EXPECT_EQ(camera->ISnapCamera(0), 1);
+  EXPECT_TRUE(sink.waitForFrames(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sites, ForeignExceptionAfterTheStop,
+    ::testing::Values(ForeignRestartCase{"StartTriggerMode", 2, "FromString:TriggerMode"},
+                      ForeignRestartCase{"StartTriggerSource", 2, "FromString:TriggerSource"},
+                      ForeignRestartCase{"StartStartGrabbing", 2, "StartGrabbing"},
+                      ForeignRestartCase{"SnapTriggerMode", 1, "FromString:TriggerMode"},
+                      ForeignRestartCase{"SnapStartGrabbing", 1, "StartGrabbing"}),
+    [](const ::testing::TestParamInfo<ForeignRestartCase>& info) { return std::string(info.param.name); });
 
 TEST_F(AcquisitionTest, FailureBeforeAnyStopKeepsTheFlags) {
   openCamera();
@@ -370,6 +441,146 @@ TEST_F(AcquisitionTest, CloseFailureIsLoggedAndTheObjectIsClosedAllTheSame) {
       (std::vector<LogLine>{debugLine("CCameraBasler::ICloseCamera"), closeLine(),
                             criticalLine("An exception occurred :  cable  -  CCameraBasler::ICloseCamera")}));
   EXPECT_FALSE(camera->m_isOpened);
+}
+
+}  // namespace
+
+namespace {
+
+// What an operation makes of the camera as one sequence: its SDK calls, GenApi lookups, node writes
+// and log lines in the order in which they happen. "{cfg}" stands for the configuration address.
+struct OrderCase {
+  const char* name;
+  int32_t startedMode;  // -1: a fresh object, 0: opened, otherwise opened and grabbing in this mode
+  int32_t request;
+  std::function<void(CCameraBasler&)> action;
+  std::vector<std::string> timeline;
+};
+void PrintTo(const OrderCase& value, std::ostream* os) { *os << value.name; }
+
+class CallOrder : public PluginTest, public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(CallOrder, InterleavesCallsLookupsAndLines) {
+  const OrderCase& c = GetParam();
+  emu::CameraDescription description;
+  description.journalLookups = true;
+  emu::EmulatedCamera device = addCamera(description);
+  if (c.startedMode < 0) {
+    create();
+  } else {
+    createOpen(device);
+  }
+  if (c.startedMode > 0) {
+    camera->m_requestedGrabMode = c.startedMode;
+    ASSERT_EQ(camera->IStartCamera(), 1);
+  }
+  camera->m_requestedGrabMode = c.request;
+  const std::vector<std::string> timeline = timelineOf(log, device, [&] { c.action(*camera); });
+  std::vector<std::string> expected;
+  for (std::string entry : c.timeline) {
+    const size_t at = entry.find("{cfg}");
+    if (at != std::string::npos) {
+      entry.replace(at, 5, configText().toStdString());
+    }
+    expected.push_back(entry);
+  }
+  EXPECT_EQ(timeline, expected);
+}
+
+const std::vector<std::string> kRestartBody = {"GetNodeMap",
+                                               "GetNode:TriggerMode",
+                                               "TriggerMode=On",
+                                               "GetNode:TriggerSource",
+                                               "TriggerSource=Software",
+                                               "CanWaitForFrameTriggerReady",
+                                               "StartGrabbing"};
+
+std::vector<std::string> joined(std::vector<std::string> first, const std::vector<std::string>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, CallOrder,
+    ::testing::Values(
+        // The configuration looks up the selector and the mode node first, the source and the
+        // acquisition mode only where it writes them; the success line follows the open.
+        OrderCase{"Open",
+                  -1,
+                  1,
+                  [](CCameraBasler& c) { c.IOpenCamera(); },
+                  {"GetSerialNumber",
+                   "CreateDevice",
+                   "Attach",
+                   "IsPylonDeviceAttached",
+                   "RegisterConfiguration",
+                   "RegisterImageEventHandler",
+                   "Open",
+                   "GetNodeMap",
+                   "GetNode:TriggerSelector",
+                   "GetNode:TriggerMode",
+                   "TriggerSelector=FrameStart",
+                   "TriggerMode=On",
+                   "GetNode:TriggerSource",
+                   "TriggerSource=Software",
+                   "TriggerSelector=AcquisitionStart",
+                   "TriggerMode=Off",
+                   "TriggerSelector=FrameStart",
+                   "GetNode:AcquisitionMode",
+                   "AcquisitionMode=Continuous",
+                   "log: CCameraBasler::IOpenCamera success***************************  \n"}},
+        OrderCase{"FirstStart", 0, 2, [](CCameraBasler& c) { c.IStartCamera(); },
+                  joined(joined({"IsGrabbing"}, kRestartBody),
+                         {"log: Start Grabbing camera( {cfg} ).  -  CCameraBasler::IStartCamera"})},
+        // The stop line comes before the stop, both nodes are written before the start, and the
+        // start line after it.
+        OrderCase{"Restart", 2, 3, [](CCameraBasler& c) { c.IStartCamera(); },
+                  joined(joined({"IsGrabbing",
+                                 "log: Stop Grabbing camera( {cfg} ).  -  CCameraBasler::IStartCamera",
+                                 "StopGrabbing"},
+                                kRestartBody),
+                         {"log: Start Grabbing camera( {cfg} ).  -  CCameraBasler::IStartCamera"})},
+        OrderCase{
+            "SnapSwitch", 1, 1, [](CCameraBasler& c) { c.ISnapCamera(0); },
+            joined(joined({"IsGrabbing", "log: Stop Grabbing camera( {cfg} ).  -  CCameraBasler::ISnapCamera",
+                           "StopGrabbing"},
+                          kRestartBody),
+                   {"log: Start Grabbing camera( {cfg} ).  -  CCameraBasler::ISnapCamera",
+                    "ExecuteSoftwareTrigger"})},
+        OrderCase{"Stop",
+                  2,
+                  2,
+                  [](CCameraBasler& c) { c.IStopCamera(); },
+                  {"IsGrabbing", "log: Stop Grabbing camera( {cfg} ).  -  CCameraBasler::IStopCamera",
+                   "StopGrabbing"}},
+        OrderCase{"Close",
+                  2,
+                  2,
+                  [](CCameraBasler& c) { c.ICloseCamera(); },
+                  {"log: CCameraBasler::ICloseCamera", "IsGrabbing",
+                   "log: Stop Grabbing camera( {cfg} ).  -  CCameraBasler::IStopCamera", "StopGrabbing",
+                   "IsOpen", "log: Close camera( {cfg} ).  -  CCameraBasler::ICloseCamera", "Close"}}),
+    [](const ::testing::TestParamInfo<OrderCase>& info) { return std::string(info.param.name); });
+
+// ITriggerCamera, which the camera inherits from the interface, reaches the camera's own snap
+// through the table: in hardware-trigger mode it switches to software trigger like a snap.
+TEST_F(PluginTest, InheritedTriggerReachesTheCamerasOwnSnap) {
+  emu::EmulatedCamera device = addCamera();
+  createOpen(device);
+  ASSERT_EQ(camera->IStartCamera(), 1);  // request 1: hardware trigger
+  log.clear();
+  ICameraObject& host = *camera;
+  EXPECT_EQ(host.ITriggerCamera(), 1);
+  EXPECT_EQ(camera->m_activeGrabMode, GrabMode_SwitchedToSoftware);
+  EXPECT_TRUE(camera->m_isGrabbing);
+  const QString cfg = configText();
+  EXPECT_EQ(log.linesWithoutFrames(),
+            (std::vector<LogLine>{
+                debugLine(QString("Stop Grabbing camera( %1 ).  -  CCameraBasler::ISnapCamera").arg(cfg)),
+                debugLine(QString("Start Grabbing camera( %1 ).  -  CCameraBasler::ISnapCamera").arg(cfg))}));
+  EXPECT_TRUE(sink.waitForFrames(1));
+  EXPECT_EQ(host.ITriggerCamera(), 1);
+  EXPECT_TRUE(sink.waitForFrames(2));
 }
 
 }  // namespace

@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "BareCamera.h"
 #include "PluginTestSupport.h"
@@ -34,6 +38,111 @@ TEST(CameraObjectLayout, FieldsKeepTheirDeclaredOrderAndSizes) {
   EXPECT_FALSE(std::is_copy_constructible<ICameraObject>::value);
   EXPECT_TRUE(std::is_abstract<ICameraObject>::value);
 }
+
+#if defined(__x86_64__)
+// A host built from another copy of the header reads the fields at these offsets, with these sizes
+// (x86-64, after the pointer to the virtual table).
+struct FieldCase {
+  const char* name;
+  size_t offset;
+  size_t size;
+};
+
+template <class T, class Class>
+constexpr size_t fieldSize(T Class::* /*field*/) {
+  return sizeof(T);  // NOLINT(bugprone-sizeof-expression): a pointer field is pointer-sized
+}
+
+TEST(CameraObjectLayout, EveryFieldSitsAtItsOffset) {
+  const std::vector<FieldCase> fields = {
+      {"m_config", offsetof(BareCamera, m_config), fieldSize(&BareCamera::m_config)},
+      {"m_isOpened", offsetof(BareCamera, m_isOpened), fieldSize(&BareCamera::m_isOpened)},
+      {"m_isGrabbing", offsetof(BareCamera, m_isGrabbing), fieldSize(&BareCamera::m_isGrabbing)},
+      {"m_hostFlagA", offsetof(BareCamera, m_hostFlagA), fieldSize(&BareCamera::m_hostFlagA)},
+      {"m_width", offsetof(BareCamera, m_width), fieldSize(&BareCamera::m_width)},
+      {"m_height", offsetof(BareCamera, m_height), fieldSize(&BareCamera::m_height)},
+      {"m_hostValueA", offsetof(BareCamera, m_hostValueA), fieldSize(&BareCamera::m_hostValueA)},
+      {"m_bitsPerPixel", offsetof(BareCamera, m_bitsPerPixel), fieldSize(&BareCamera::m_bitsPerPixel)},
+      {"m_imageFormat", offsetof(BareCamera, m_imageFormat), fieldSize(&BareCamera::m_imageFormat)},
+      {"m_frameLimit", offsetof(BareCamera, m_frameLimit), fieldSize(&BareCamera::m_frameLimit)},
+      {"m_imageNumber", offsetof(BareCamera, m_imageNumber), fieldSize(&BareCamera::m_imageNumber)},
+      {"m_hostValueB", offsetof(BareCamera, m_hostValueB), fieldSize(&BareCamera::m_hostValueB)},
+      {"m_activeGrabMode", offsetof(BareCamera, m_activeGrabMode), fieldSize(&BareCamera::m_activeGrabMode)},
+      {"m_requestedGrabMode", offsetof(BareCamera, m_requestedGrabMode),
+       fieldSize(&BareCamera::m_requestedGrabMode)},
+      {"m_frameBuffer", offsetof(BareCamera, m_frameBuffer), fieldSize(&BareCamera::m_frameBuffer)},
+      {"m_imageData", offsetof(BareCamera, m_imageData), fieldSize(&BareCamera::m_imageData)},
+      {"m_frameSink", offsetof(BareCamera, m_frameSink), fieldSize(&BareCamera::m_frameSink)},
+      {"m_hostWordA", offsetof(BareCamera, m_hostWordA), fieldSize(&BareCamera::m_hostWordA)},
+      {"m_hostWordB", offsetof(BareCamera, m_hostWordB), fieldSize(&BareCamera::m_hostWordB)},
+      {"m_hostList", offsetof(BareCamera, m_hostList), fieldSize(&BareCamera::m_hostList)},
+      {"m_mutex", offsetof(BareCamera, m_mutex), fieldSize(&BareCamera::m_mutex)},
+      {"m_hostFlagB", offsetof(BareCamera, m_hostFlagB), fieldSize(&BareCamera::m_hostFlagB)},
+      {"m_hostFlagC", offsetof(BareCamera, m_hostFlagC), fieldSize(&BareCamera::m_hostFlagC)},
+  };
+  const std::vector<FieldCase> expected = {
+      {"m_config", 8, 8},          {"m_isOpened", 16, 1},
+      {"m_isGrabbing", 17, 1},     {"m_hostFlagA", 18, 1},
+      {"m_width", 20, 4},          {"m_height", 24, 4},
+      {"m_hostValueA", 28, 4},     {"m_bitsPerPixel", 32, 4},
+      {"m_imageFormat", 36, 4},    {"m_frameLimit", 40, 4},
+      {"m_imageNumber", 44, 4},    {"m_hostValueB", 48, 4},
+      {"m_activeGrabMode", 52, 4}, {"m_requestedGrabMode", 56, 4},
+      {"m_frameBuffer", 64, 8},    {"m_imageData", 72, 8},
+      {"m_frameSink", 80, 8},      {"m_hostWordA", 88, 8},
+      {"m_hostWordB", 96, 8},      {"m_hostList", 104, 8},
+      {"m_mutex", 112, 8},         {"m_hostFlagB", 120, 1},
+      {"m_hostFlagC", 121, 1},
+  };
+  ASSERT_EQ(fields.size(), expected.size());
+  for (size_t i = 0; i < fields.size(); ++i) {
+    SCOPED_TRACE(fields[i].name);
+    EXPECT_EQ(fields[i].offset, expected[i].offset);
+    EXPECT_EQ(fields[i].size, expected[i].size);
+  }
+  EXPECT_EQ(sizeof(ICameraObject), 128U);
+}
+
+// The host calls the operations by their slot in the virtual table. Under the Itanium C++ ABI a
+// pointer to a virtual member holds 1 plus the slot's byte offset; slots 0 and 1 are the two
+// destructors.
+template <class Member>
+std::ptrdiff_t slotOf(Member member) {
+  struct Representation {
+    std::uintptr_t pointer;
+    std::ptrdiff_t adjustment;
+  };
+  static_assert(sizeof(Member) == sizeof(Representation));
+  Representation r{};
+  std::memcpy(&r, &member, sizeof r);
+  return (r.pointer & 1U) != 0 ? static_cast<std::ptrdiff_t>((r.pointer - 1) / sizeof(void*)) : -1;
+}
+
+TEST(CameraObjectLayout, OperationsSitInTheirSlots) {
+  const std::vector<std::pair<const char*, std::ptrdiff_t>> slots = {
+      {"IOpenCamera", slotOf(&ICameraObject::IOpenCamera)},
+      {"ICloseCamera", slotOf(&ICameraObject::ICloseCamera)},
+      {"IStartCamera", slotOf(&ICameraObject::IStartCamera)},
+      {"IStopCamera", slotOf(&ICameraObject::IStopCamera)},
+      {"IAuxCameraOp1", slotOf(&ICameraObject::IAuxCameraOp1)},
+      {"IAuxCameraOp2", slotOf(&ICameraObject::IAuxCameraOp2)},
+      {"IEnumCameras", slotOf(&ICameraObject::IEnumCameras)},
+      {"ISnapCamera", slotOf(&ICameraObject::ISnapCamera)},
+      {"ITriggerCamera", slotOf(&ICameraObject::ITriggerCamera)},
+      {"ISoftTriggerCamera", slotOf(&ICameraObject::ISoftTriggerCamera)},
+      {"IAuxCameraOp3", slotOf(&ICameraObject::IAuxCameraOp3)},
+      {"IGetImageData", slotOf(&ICameraObject::IGetImageData)},
+      {"IAuxCameraOp4", slotOf(&ICameraObject::IAuxCameraOp4)},
+      {"IAuxCameraQuery", slotOf(&ICameraObject::IAuxCameraQuery)},
+  };
+  for (size_t i = 0; i < slots.size(); ++i) {
+    EXPECT_EQ(slots[i].second, static_cast<std::ptrdiff_t>(i + 2)) << slots[i].first;
+  }
+  // The camera class adds no slot before or between them: its own table starts the same way.
+  EXPECT_EQ(slotOf(&CCameraBasler::ISoftTriggerCamera), 11);
+  EXPECT_EQ(slotOf(&CCameraBasler::IOpenCamera), 2);
+}
+#endif
 
 struct FormatCase {
   int32_t imageFormat;

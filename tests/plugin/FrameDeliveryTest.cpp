@@ -1,8 +1,13 @@
 // The frame path: good frames stored and handed to the sink once, the per-frame line, failed grabs,
-// skipped images, image numbers past 32 bits, reader failures, and repeated opens.
+// skipped images, image numbers past 32 bits, reader failures, a throwing sink, what has finished
+// when a stop returns, and repeated opens.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <future>
+#include <ostream>
+#include <stdexcept>
 
 #include "PluginTestSupport.h"
 
@@ -107,6 +112,171 @@ TEST_F(FrameTest, ReaderFailureKeepsWhatWasStoredAndSkipsTheSink) {
   EXPECT_EQ(camera->m_imageNumber, 1U);  // not reached
   EXPECT_EQ(camera->m_width, 640U);
 }
+
+struct ReaderCase {
+  const char* reader;
+  int storedBefore;  // fields stored before the failing read, in the order buffer, width, height
+};
+void PrintTo(const ReaderCase& value, std::ostream* os) { *os << value.reader; }
+
+class FailingReader : public FrameTest, public ::testing::WithParamInterface<ReaderCase> {};
+
+// Each field is stored as soon as it is read: those read before the failing reader hold the new
+// frame's values, the others the old ones (values no frame of this camera has), and the sink is not
+// called. The next frame is delivered whole.
+TEST_P(FailingReader, StoresTheFieldsReadBeforeItAndKeepsTheOthers) {
+  uint8_t oldPixels = 0;
+  camera->m_frameBuffer = &oldPixels;
+  camera->m_width = 7;
+  camera->m_height = 9;
+  camera->m_imageNumber = 11;
+  device->SetNextImageNumber(50);
+  device->FailNext(GetParam().reader, emu::Fault{"RuntimeException", "payload unreadable"});
+  snapAndWaitForLine();
+  EXPECT_EQ(log.lines(),
+            std::vector<LogLine>{criticalLine(
+                "An exception occurred :  payload unreadable  -  CCameraBasler::OnImageGrabbed")});
+  EXPECT_EQ(sink.count(), 0U);
+  const int stored = GetParam().storedBefore;
+  void* const buffer = camera->m_frameBuffer;
+  EXPECT_EQ(buffer != static_cast<void*>(&oldPixels), stored >= 1);
+  EXPECT_NE(buffer, nullptr);
+  EXPECT_EQ(camera->m_width, stored >= 2 ? 640U : 7U);
+  EXPECT_EQ(camera->m_height, stored >= 3 ? 480U : 9U);
+  EXPECT_EQ(camera->m_imageNumber, 11U);
+
+  log.clear();
+  snapAndWaitForLine();
+  ASSERT_EQ(sink.count(), 1U);
+  const RecordedFrame frame = sink.frames().front();
+  EXPECT_NE(frame.buffer, static_cast<void*>(&oldPixels));
+  EXPECT_EQ(frame.width, 640U);
+  EXPECT_EQ(frame.height, 480U);
+  EXPECT_EQ(frame.imageNumber, 51U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Readers, FailingReader,
+                         ::testing::Values(ReaderCase{"GetBuffer", 0}, ReaderCase{"GetWidth", 1},
+                                           ReaderCase{"GetHeight", 2}, ReaderCase{"GetImageNumber", 3}),
+                         [](const ::testing::TestParamInfo<ReaderCase>& info) {
+                           return std::string(info.param.reader);
+                         });
+
+struct SinkThrowCase {
+  const char* name;
+  void (*raise)();
+};
+void PrintTo(const SinkThrowCase& value, std::ostream* os) { *os << value.name; }
+
+class ThrowingSink : public FrameTest, public ::testing::WithParamInterface<SinkThrowCase> {};
+
+// Whatever the host's OnFrameReady throws goes on to the SDK, which called the handler: the module
+// catches nothing of it, writes no line for that frame, and the next frame is delivered as usual.
+TEST_P(ThrowingSink, ItsExceptionReachesTheSdkAndTheNextFrameStillComes) {
+  std::atomic<int> calls{0};
+  sink.setAction([&](ICameraObject*) {
+    if (calls.fetch_add(1) == 0) {
+      GetParam().raise();
+    }
+  });
+  ASSERT_EQ(camera->ISnapCamera(0), 1);
+  ASSERT_EQ(camera->ISnapCamera(0), 1);
+  ASSERT_TRUE(sink.waitForFrames(2));
+  ASSERT_TRUE(log.waitForLines(1, seconds(5)));
+  EXPECT_EQ(log.lines(), std::vector<LogLine>{frameLine(2)});
+  EXPECT_EQ(camera->m_imageNumber, 2U);
+  EXPECT_TRUE(camera->m_isGrabbing);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, ThrowingSink,
+    ::testing::Values(SinkThrowCase{"Std", [] { throw std::runtime_error("host display gone"); }},
+                      SinkThrowCase{"GenICam", [] { throw RUNTIME_EXCEPTION("host display gone"); }},
+                      SinkThrowCase{"Other", [] { throw 7; }}),
+    [](const ::testing::TestParamInfo<SinkThrowCase>& info) { return std::string(info.param.name); });
+
+struct EndCase {
+  const char* name;
+  void (*end)(std::unique_ptr<CCameraBasler>& camera);
+};
+void PrintTo(const EndCase& value, std::ostream* os) { *os << value.name; }
+
+class SinkFinished : public FrameTest, public ::testing::WithParamInterface<EndCase> {};
+
+// Stopping, closing and deleting return only once a running OnFrameReady has returned, so the host
+// may delete its sink right after them. The sink waits for the call to return; a call that did not
+// wait for it finds it still running.
+TEST_P(SinkFinished, BeforeTheCallThatEndsTheGrabReturns) {
+  std::promise<void> entered;
+  std::promise<void> returned;
+  std::shared_future<void> returnedFuture = returned.get_future().share();
+  std::atomic<bool> running{false};
+  std::atomic<bool> first{true};
+  sink.setAction([&](ICameraObject*) {
+    if (!first.exchange(false)) {
+      return;
+    }
+    running.store(true);
+    entered.set_value();
+    returnedFuture.wait_for(std::chrono::milliseconds(300));  // times out unless the call returned early
+    running.store(false);
+  });
+  ASSERT_EQ(camera->ISnapCamera(0), 1);
+  ASSERT_EQ(entered.get_future().wait_for(seconds(5)), std::future_status::ready);
+  GetParam().end(camera);
+  const bool stillRunning = running.load();
+  returned.set_value();
+  EXPECT_FALSE(stillRunning) << GetParam().name << " returned while OnFrameReady was still running";
+  camera.reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, SinkFinished,
+    ::testing::Values(EndCase{"Stop", [](std::unique_ptr<CCameraBasler>& c) { c->IStopCamera(); }},
+                      EndCase{"Close", [](std::unique_ptr<CCameraBasler>& c) { c->ICloseCamera(); }},
+                      EndCase{"Delete", [](std::unique_ptr<CCameraBasler>& c) { c.reset(); }}),
+    [](const ::testing::TestParamInfo<EndCase>& info) { return std::string(info.param.name); });
+
+struct GrabbingOpenCase {
+  const char* name;
+  const char* key;
+  bool removeCameras;
+  std::vector<LogLine> lines;
+};
+void PrintTo(const GrabbingOpenCase& value, std::ostream* os) { *os << value.name; }
+
+class OpenWhileGrabbing : public FrameTest, public ::testing::WithParamInterface<GrabbingOpenCase> {};
+
+// An open that finds nothing to open leaves a grabbing camera as it was: the grab goes on.
+TEST_P(OpenWhileGrabbing, ThatFindsNoCameraLeavesTheGrabRunning) {
+  config.cameraKey = QString::fromUtf8(GetParam().key);
+  if (GetParam().removeCameras) {
+    emu::RemoveAllCameras();
+  }
+  EXPECT_EQ(camera->IOpenCamera(), 0);
+  EXPECT_EQ(log.lines(), GetParam().lines);
+  EXPECT_TRUE(camera->m_isOpened);
+  EXPECT_TRUE(camera->m_isGrabbing);
+  EXPECT_EQ(camera->m_activeGrabMode, GrabMode_SoftwareTrigger);
+  log.clear();
+  snapAndWaitForLine();
+  EXPECT_EQ(sink.count(), 1U);
+  EXPECT_EQ(log.lines(), std::vector<LogLine>{frameLine(1)});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, OpenWhileGrabbing,
+    ::testing::Values(GrabbingOpenCase{"InvalidKey",
+                                       "basler",
+                                       false,
+                                       {warningLine("Camera key in config file invalid. The format should be "
+                                                    "(name serialnum).  -  CCameraBasler::IOpenCamera")}},
+                      GrabbingOpenCase{"NoListedDevice", "basler NOSUCH", false, {}},
+                      GrabbingOpenCase{"NoCameraPresent",
+                                       "basler EMU0001",
+                                       true,
+                                       {warningLine("No camera present  -  CCameraBasler::IOpenCamera")}}),
+    [](const ::testing::TestParamInfo<GrabbingOpenCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FrameTest, ReopeningKeepsOneDeliveryPerFrame) {
   camera->IStopCamera();

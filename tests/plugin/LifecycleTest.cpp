@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "PluginTestSupport.h"
 
@@ -73,6 +74,31 @@ TEST_F(PluginTest, DeletingAGrabbingObjectStopsThenClosesThenDestroysTheDevice) 
   ASSERT_GE(ops.size(), 2U);
   EXPECT_EQ(ops[0], "StopGrabbing");
   EXPECT_EQ(ops[1], "Close");
+  // The SDK camera, destroyed last, destroys the device it owns: after the close, once.
+  EXPECT_EQ(ops, (std::vector<std::string>{"StopGrabbing", "Close", "DestroyDevice"}));
+}
+
+// No line carries the file, line or function of the code that wrote it, whatever its level and
+// whichever thread writes it.
+TEST_F(PluginTest, NoLineCarriesFileLineOrFunction) {
+  emu::EmulatedCamera device = addCamera();
+  create();
+  config.cameraKey = "basler";
+  EXPECT_EQ(camera->IOpenCamera(), 0);  // warning
+  config.cameraKey = "basler EMU0001";
+  ASSERT_EQ(camera->IOpenCamera(), 1);  // debug
+  device.FailNext("StartGrabbing", emu::Fault{"RuntimeException", "no buffers"});
+  camera->m_requestedGrabMode = GrabMode_SoftwareTrigger;
+  EXPECT_EQ(camera->IStartCamera(), 0);  // critical
+  ASSERT_EQ(camera->IStartCamera(), 1);
+  const size_t before = log.lines().size();
+  ASSERT_EQ(camera->ISnapCamera(0), 1);
+  ASSERT_TRUE(log.waitForLines(before + 1, std::chrono::seconds(5)));  // the frame line
+  camera.reset();
+  for (QtMsgType type : {QtDebugMsg, QtWarningMsg, QtCriticalMsg}) {
+    EXPECT_FALSE(log.lines(type).empty()) << type;
+  }
+  EXPECT_EQ(log.linesWithContext(), 0U);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // calls in order, and what a failure leaves behind.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <ostream>
+
 #include "PluginTestSupport.h"
 
 namespace {
@@ -211,5 +214,84 @@ INSTANTIATE_TEST_SUITE_P(Operations, OpenFaults,
                          [](const ::testing::TestParamInfo<OpenFaultCase>& info) {
                            return std::string(info.param.operation);
                          });
+
+}  // namespace
+
+namespace {
+
+struct ReopenFaultCase {
+  const char* name;
+  const char* site;
+  bool wrapped;  // raised inside the software-trigger configuration, which wraps it
+};
+void PrintTo(const ReopenFaultCase& value, std::ostream* os) { *os << value.name; }
+
+class FailedReopen : public PluginTest, public ::testing::WithParamInterface<ReopenFaultCase> {};
+
+// Re-opening replaces the attached device: the old one is stopped, closed and destroyed with it. A
+// failure after that leaves a camera that is not open, so a start is refused silently and the next
+// open works; the format stays what the last successful open copied.
+TEST_P(FailedReopen, AfterTheDeviceWasReplacedLeavesTheCameraClosed) {
+  emu::EmulatedCamera device = addCamera();
+  createOpen(device);
+  camera->m_requestedGrabMode = GrabMode_SoftwareTrigger;
+  ASSERT_EQ(camera->IStartCamera(), 1);
+  log.clear();
+  config.imageFormat = 3;
+  device.FailNext(GetParam().site, emu::Fault{"RuntimeException", "replaced device refused"});
+
+  EXPECT_EQ(camera->IOpenCamera(), 0);
+  const std::string inner = GenICam::RuntimeException("replaced device refused", "zazod/emulation", 0).what();
+  const QString description =
+      GetParam().wrapped
+          ? QString::fromStdString(
+                ("Could not apply configuration. Pylon::GenericException caught in OnOpened method msg=" +
+                 inner)
+                    .substr(0, 255))
+          : QString("replaced device refused");
+  EXPECT_EQ(
+      log.lines(),
+      (std::vector<LogLine>{
+          debugLine(QString("Stop Grabbing camera( %1 ).  -  CCameraBasler::IStopCamera").arg(configText())),
+          criticalLine(
+              QString("An exception occurred :  %1  -  CCameraBasler::IOpenCamera").arg(description))}));
+  EXPECT_FALSE(camera->m_isOpened);
+  EXPECT_FALSE(camera->m_isGrabbing);
+  EXPECT_EQ(camera->m_activeGrabMode, 0);
+  EXPECT_EQ(camera->m_imageFormat, 1);
+
+  log.clear();
+  device.ClearJournal();
+  EXPECT_EQ(camera->IStartCamera(), 0);
+  EXPECT_TRUE(log.lines().empty());
+  EXPECT_TRUE(device.Journal().empty());
+
+  ASSERT_EQ(camera->IOpenCamera(), 1);
+  EXPECT_TRUE(camera->m_isOpened);
+  EXPECT_EQ(camera->m_imageFormat, 3);
+  EXPECT_EQ(camera->IStartCamera(), 1);
+  EXPECT_EQ(camera->ISnapCamera(0), 1);
+  EXPECT_TRUE(sink.waitForFrames(1));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sites, FailedReopen,
+    ::testing::Values(ReopenFaultCase{"Open", "Open", false},
+                      ReopenFaultCase{"RegisterConfiguration", "RegisterConfiguration", false},
+                      ReopenFaultCase{"RegisterImageEventHandler", "RegisterImageEventHandler", false},
+                      ReopenFaultCase{"Configuration", "FromString:TriggerMode", true}),
+    [](const ::testing::TestParamInfo<ReopenFaultCase>& info) { return std::string(info.param.name); });
+
+// A std::bad_alloc after the replacement reaches the caller unchanged, and the flag still says that
+// the new device is not open.
+TEST_F(PluginTest, ReopenEndedByAForeignExceptionLeavesTheCameraClosed) {
+  emu::EmulatedCamera device = addCamera();
+  createOpen(device);
+  device.FailNext("Open", emu::Fault{"bad_alloc", ""});
+  EXPECT_THROW(camera->IOpenCamera(), std::bad_alloc);
+  EXPECT_FALSE(camera->m_isOpened);
+  EXPECT_TRUE(log.lines().empty());
+  EXPECT_EQ(camera->IOpenCamera(), 1);
+}
 
 }  // namespace

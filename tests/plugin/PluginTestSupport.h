@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <zazod/emulation/Emulation.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,11 @@ std::vector<std::string> nodeWrites(const std::vector<std::string>& journal);
 // Journal entries among the given operation names, in order.
 std::vector<std::string> operations(const std::vector<std::string>& journal,
                                     const std::vector<std::string>& names);
+// Runs `action` and returns the SDK calls, node lookups and node writes the device saw meanwhile,
+// with every log line written meanwhile at its place among them, as "log: <text>". Per-frame lines,
+// which come from the grab thread at their own pace, are left out.
+std::vector<std::string> timelineOf(LogCapture& log, emu::EmulatedCamera& device,
+                                    const std::function<void()>& action);
 LogLine debugLine(const QString& text);
 LogLine warningLine(const QString& text);
 LogLine criticalLine(const QString& text);

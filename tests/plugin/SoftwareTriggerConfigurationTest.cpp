@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <stdexcept>
 
 #include "PluginTestSupport.h"
@@ -237,6 +238,61 @@ TEST_F(ConfigurationTest, RefusedValueIsWrappedWithTheSdkText) {
             wrappedGeneric(innerWhat.c_str()).substr(0, 255));
 }
 
+struct VerifiedWriteCase {
+  const char* name;
+  const char* node;
+  const char* value;  // an entry the device lists but reports as not available
+  std::vector<std::string> writesBeforeFailure;
+};
+void PrintTo(const VerifiedWriteCase& value, std::ostream* os) { *os << value.name; }
+
+class VerifiedWrites : public ConfigurationTest, public ::testing::WithParamInterface<VerifiedWriteCase> {};
+
+// Every write asks the device to verify the value: an entry it lists but cannot take now is refused
+// at that write, instead of being written unchecked, and the open fails with that refusal wrapped.
+TEST_P(VerifiedWrites, RefuseAnEntryTheDeviceCannotTake) {
+  const VerifiedWriteCase& c = GetParam();
+  emu::NodeMapDescription nodes = emu::DefaultNodeMap();
+  for (emu::EntryDescription& entry : findNode(nodes, c.node)->entries) {
+    if (entry.name == c.value) {
+      entry.access = GenApi::NA;
+    }
+  }
+  openDirect(nodes);
+  std::string innerWhat;
+  try {
+    CSoftwareTriggerConfiguration::ConfigureSoftwareTrigger(sdkCamera->GetNodeMap());
+    ADD_FAILURE() << "the write of " << c.value << " to " << c.node << " was not verified";
+  } catch (const GenICam::AccessException& e) {
+    EXPECT_EQ(std::string(e.GetDescription()),
+              std::string("Entry '") + c.value + "' of node '" + c.node + "' is not available.");
+    innerWhat = e.what();
+  }
+  EXPECT_EQ(writes(), c.writesBeforeFailure);
+  EXPECT_EQ(std::string(reopenWithHandler().GetDescription()),
+            wrappedGeneric(innerWhat.c_str()).substr(0, 255));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, VerifiedWrites,
+    ::testing::Values(VerifiedWriteCase{"ModeOn", "TriggerMode", "On", {"TriggerSelector=FrameStart"}},
+                      VerifiedWriteCase{"ModeOff",
+                                        "TriggerMode",
+                                        "Off",
+                                        {"TriggerSelector=FrameStart", "TriggerMode=On",
+                                         "TriggerSource=Software", "TriggerSelector=AcquisitionStart"}},
+                      VerifiedWriteCase{"SourceSoftware",
+                                        "TriggerSource",
+                                        "Software",
+                                        {"TriggerSelector=FrameStart", "TriggerMode=On"}},
+                      VerifiedWriteCase{"AcquisitionContinuous",
+                                        "AcquisitionMode",
+                                        "Continuous",
+                                        {"TriggerSelector=FrameStart", "TriggerMode=On",
+                                         "TriggerSource=Software", "TriggerSelector=AcquisitionStart",
+                                         "TriggerMode=Off", "TriggerSelector=FrameStart"}}),
+    [](const ::testing::TestParamInfo<VerifiedWriteCase>& info) { return std::string(info.param.name); });
+
 TEST_F(ConfigurationTest, LongInnerTextIsCutTo255CharactersInAll) {
   openDirect(emu::DefaultNodeMap());
   const std::string longText(400, 'x');
@@ -372,6 +428,15 @@ TEST_P(ForeignExceptions, AreWrappedIntoOneRuntimeException) {
 }
 
 const std::string kStdPrefix = "Could not apply configuration. std::exception caught in OnOpened method msg=";
+const std::string kGenericPrefix =
+    "Could not apply configuration. Pylon::GenericException caught in OnOpened method msg=";
+
+// A GenICam exception that is a standard exception as well, each part with a text of its own.
+class DeviceFailure : public GenICam::RuntimeException, public std::runtime_error {
+ public:
+  DeviceFailure()
+      : GenICam::RuntimeException("firmware refused", "camera/firmware", 7), std::runtime_error("std part") {}
+};
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, ForeignExceptions,
@@ -381,6 +446,15 @@ INSTANTIATE_TEST_SUITE_P(
         ForeignCase{"LongStdExceptionIsCut", [] { throw std::runtime_error(std::string(300, 'y')); },
                     kStdPrefix + std::string(179, 'y'), 134},
         ForeignCase{"BadAlloc", [] { throw std::bad_alloc(); }, kStdPrefix + std::bad_alloc().what(), 134},
+        // Both hierarchies: the GenICam handler comes first, with the GenICam text.
+        ForeignCase{
+            "GenICamAndStd", [] { throw DeviceFailure(); },
+            kGenericPrefix + "firmware refused : RuntimeException thrown (file 'camera/firmware', line 7)",
+            130},
+        // GenICam's own allocation failure is no std::bad_alloc.
+        ForeignCase{
+            "GenICamBadAlloc", [] { throw GenICam::BadAllocException("out of buffers", "camera/pool", 3); },
+            kGenericPrefix + "out of buffers : BadAllocException thrown (file 'camera/pool', line 3)", 130},
         ForeignCase{"Unknown", [] { throw 42; },
                     "Could not apply configuration. Unknown exception caught in OnOpened method.", 138}),
     [](const ::testing::TestParamInfo<ForeignCase>& info) { return std::string(info.param.name); });

@@ -80,6 +80,48 @@ TEST(ExceptionReporter, RaisesTheNamedKindWithFileLineAndType) {
   EXPECT_EQ(e.GetSourceLine(), 130U);
 }
 
+struct SourceFileCase {
+  const char* name;
+  void (*raise)();
+  const char* file;
+};
+void PrintTo(const SourceFileCase& value, std::ostream* os) { *os << value.name; }
+
+class SourceFile : public SdkTest, public ::testing::WithParamInterface<SourceFileCase> {};
+
+// An exception names the file that raised it relative to the source tree, so its text, and where a
+// description built from it is cut, is the same from any checkout and any build folder.
+TEST_P(SourceFile, IsNamedRelativeToTheSourceTree) {
+  try {
+    GetParam().raise();
+    FAIL() << "expected an exception";
+  } catch (const GenICam::GenericException& e) {
+    EXPECT_STREQ(e.GetSourceFileName(), GetParam().file);
+    EXPECT_NE(std::string(e.what()).find(std::string("(file '") + GetParam().file + "', line "),
+              std::string::npos)
+        << e.what();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sites, SourceFile,
+    ::testing::Values(
+        SourceFileCase{"InstantCamera", [] { Pylon::CInstantCamera().Open(); }, "sdk/src/InstantCamera.cpp"},
+        SourceFileCase{
+            "EmulatedNode",
+            [] {
+              emu::AddCamera();
+              Pylon::DeviceInfoList_t devices;
+              Pylon::CTlFactory::GetInstance().EnumerateDevices(devices);
+              Pylon::CInstantCamera camera(Pylon::CTlFactory::GetInstance().CreateDevice(devices.at(0)));
+              camera.Open();
+              GenApi::CEnumerationPtr(camera.GetNodeMap().GetNode("TriggerMode"))->FromString("Sometimes");
+            },
+            "sdk/emulation/src/EmulatedEnumeration.cpp"},
+        SourceFileCase{"HeaderMacroInAClient", [] { throw RUNTIME_EXCEPTION("client"); },
+                       "tests/sdk/ExceptionTest.cpp"}),
+    [](const ::testing::TestParamInfo<SourceFileCase>& info) { return std::string(info.param.name); });
+
 // Node pointers over an emulated node map: dynamic conversion and the empty pointer's failure.
 class NodePointer : public SdkTest {};
 

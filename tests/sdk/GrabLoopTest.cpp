@@ -139,6 +139,55 @@ INSTANTIATE_TEST_SUITE_P(
                       FromHandlerCase{"Close", [](CInstantCamera& c) { c.Close(); }, false}),
     [](const ::testing::TestParamInfo<FromHandlerCase>& info) { return std::string(info.param.name); });
 
+struct FinishCase {
+  const char* name;
+  void (*call)(std::unique_ptr<CInstantCamera>& camera);
+};
+void PrintTo(const FinishCase& value, std::ostream* os) { *os << value.name; }
+
+class CallbackFinished : public GrabLoop, public ::testing::WithParamInterface<FinishCase> {};
+
+// The calls that end a grab return only once a frame callback running on the grab thread has
+// returned: a client deletes what its handler uses right after them. The callback waits for the call
+// to return; a call that does not wait for the callback therefore finds it still running.
+TEST_P(CallbackFinished, BeforeTheCallThatEndsTheGrabReturns) {
+  Event entered;
+  Event returned;
+  std::atomic<bool> running{false};
+  std::atomic<bool> first{true};
+  handler->onGrabbed = [&](CInstantCamera&, const Pylon::CGrabResultPtr&) {
+    if (!first.exchange(false)) {
+      return;
+    }
+    running.store(true);
+    entered.set();
+    returned.wait(std::chrono::milliseconds(300));  // times out unless the call returned early
+    running.store(false);
+  };
+  start();
+  camera->ExecuteSoftwareTrigger();
+  ASSERT_TRUE(entered.wait());
+  GetParam().call(camera);
+  const bool stillRunning = running.load();
+  returned.set();
+  EXPECT_FALSE(stillRunning) << GetParam().name << " returned while the frame callback was still running";
+  camera.reset();  // joins whatever is left of the loop before the captures go out of scope
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, CallbackFinished,
+    ::testing::Values(
+        FinishCase{"StopGrabbing", [](std::unique_ptr<CInstantCamera>& c) { c->StopGrabbing(); }},
+        FinishCase{"Close", [](std::unique_ptr<CInstantCamera>& c) { c->Close(); }},
+        FinishCase{"DestroyDevice", [](std::unique_ptr<CInstantCamera>& c) { c->DestroyDevice(); }},
+        // Attaching another device replaces the grabbing one.
+        FinishCase{"Attach",
+                   [](std::unique_ptr<CInstantCamera>& c) {
+                     c->Attach(Pylon::CTlFactory::GetInstance().CreateDevice(c->GetDeviceInfo()));
+                   }},
+        FinishCase{"Destructor", [](std::unique_ptr<CInstantCamera>& c) { c.reset(); }}),
+    [](const ::testing::TestParamInfo<FinishCase>& info) { return std::string(info.param.name); });
+
 struct ThrowCase {
   const char* name;
   void (*raise)();

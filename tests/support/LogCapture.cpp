@@ -24,16 +24,35 @@ LogCapture::~LogCapture() {
   g_active = nullptr;
 }
 
-void LogCapture::handler(QtMsgType type, const QMessageLogContext& /*context*/, const QString& message) {
+void LogCapture::handler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   LogCapture* capture = g_active;
   if (capture == nullptr) {
     return;
   }
+  const LogLine line{type, message};
+  std::function<void(const LogLine&)> observer;
   {
     std::lock_guard<std::mutex> lock(capture->m_mutex);
-    capture->m_lines.push_back({type, message});
+    capture->m_lines.push_back(line);
+    if (context.file != nullptr || context.line != 0 || context.function != nullptr) {
+      ++capture->m_withContext;
+    }
+    observer = capture->m_observer;
+  }
+  if (observer) {
+    observer(line);
   }
   capture->m_changed.notify_all();
+}
+
+void LogCapture::setObserver(std::function<void(const LogLine&)> observer) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_observer = std::move(observer);
+}
+
+size_t LogCapture::linesWithContext() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_withContext;
 }
 
 std::vector<LogLine> LogCapture::lines() const {
@@ -64,6 +83,7 @@ std::vector<LogLine> LogCapture::linesWithoutFrames() const {
 void LogCapture::clear() {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_lines.clear();
+  m_withContext = 0;
 }
 
 bool LogCapture::waitForLines(size_t count, std::chrono::milliseconds timeout) const {

@@ -6,6 +6,7 @@
 #include <QtGlobal>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -33,6 +34,11 @@ class LogCapture {
   void clear();
   // Waits until at least `count` lines have been recorded.
   bool waitForLines(size_t count, std::chrono::milliseconds timeout) const;
+  // Called for every line as it is written, on the writing thread, after it has been recorded: a
+  // test places the line among other events (for example the SDK calls a device saw until then).
+  void setObserver(std::function<void(const LogLine&)> observer);
+  // Lines that came with a file, line or function of the writing code.
+  size_t linesWithContext() const;
 
  private:
   static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
@@ -40,6 +46,8 @@ class LogCapture {
   mutable std::mutex m_mutex;
   mutable std::condition_variable m_changed;
   std::vector<LogLine> m_lines;
+  size_t m_withContext = 0;
+  std::function<void(const LogLine&)> m_observer;
   QtMessageHandler m_previous;
 };
 

@@ -58,6 +58,9 @@ EmulatedNode* EmulatedNodeMap::present(const std::string& name) const {
 
 GenApi::INode* EmulatedNodeMap::GetNode(const GenICam::gcstring& name) const {
   std::lock_guard<std::recursive_mutex> lock(m_state.mutex());
+  if (m_state.description().journalLookups) {
+    m_state.journalEntry("GetNode:" + name.str());
+  }
   return present(name.str());
 }
 

@@ -49,9 +49,10 @@ struct CameraDescription {
   uint32_t width = 640;
   uint32_t height = 480;
   NodeMapDescription nodes = DefaultNodeMap();
-  double freeRunHz = 100.0;  // frame rate while the chosen trigger's mode is "Off"
-  size_t bufferCount = 16;   // buffers in the device's fixed pool
-  bool journal = true;       // record the call journal
+  double freeRunHz = 100.0;     // frame rate while the chosen trigger's mode is "Off"
+  size_t bufferCount = 16;      // buffers in the device's fixed pool
+  bool journal = true;          // record the call journal
+  bool journalLookups = false;  // journal node lookups too, as "GetNode:<name>"
 };
 
 // An exception to inject: the GenICam kind by its type name ("RuntimeException",
@@ -106,7 +107,8 @@ class ZAZOD_SDK_API EmulatedCamera {
   void RemoveNode(const std::string& node);
 
   // The ordered journal of SDK operations and node writes made on this camera's devices: operation
-  // names as listed for FailNext, node writes as "<node>=<value>" (e.g. "TriggerMode=On").
+  // names as listed for FailNext, node writes as "<node>=<value>" (e.g. "TriggerMode=On"), and with
+  // journalLookups every node lookup as "GetNode:<name>", also of a node that is missing.
   std::vector<std::string> Journal() const;
   void ClearJournal();
 
