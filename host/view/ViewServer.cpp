@@ -133,6 +133,14 @@ ViewServer::ViewServer(ViewSession& session, ViewSink& sink, DisplaySlot& slot, 
     asked.cookie = request.get_header_value("Cookie");
     asked.tokenHeader = request.get_header_value(AccessPolicy::kHeader);
     asked.tokenParam = request.get_param_value("token");
+    const std::string length = request.get_header_value("Content-Length");
+    if (request.has_header("Content-Length") &&
+        (length.empty() || length.size() > 19 ||
+         length.find_first_not_of("0123456789") != std::string::npos)) {
+      response.status = 400;
+      response.set_content("400 Bad Request: Content-Length is not a number\n", "text/plain");
+      return httplib::Server::HandlerResponse::Handled;
+    }
     const AccessPolicy::Verdict verdict = m_policy.judge(asked);
     if (verdict.status != 200) {
       response.status = verdict.status;
