@@ -39,10 +39,12 @@ void EmulationEnvironment::restartWithEmulatedCamera(const QStringList& argument
   QStringList restarted = arguments;
   restarted << QStringLiteral("--emulate") << QStringLiteral("1");
   std::vector<QByteArray> storage;
+  storage.reserve(static_cast<size_t>(restarted.size()));
   for (const QString& argument : restarted) {
     storage.push_back(argument.toLocal8Bit());
   }
   std::vector<char*> argv;
+  argv.reserve(storage.size() + 1);
   for (QByteArray& argument : storage) {
     argv.push_back(argument.data());
   }

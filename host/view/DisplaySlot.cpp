@@ -5,8 +5,11 @@
 
 namespace {
 
-// A frame may come a little early and still be shown: up to half a frame of credit is kept.
+// A frame may come a little early and still be shown: up to half a frame of credit is kept, and a
+// frame whose credit falls short by a rounding's worth (a camera at exactly the display rate) is
+// copied all the same.
 constexpr double kCreditCap = 1.5;
+constexpr double kCreditNeeded = 0.95;
 
 }  // namespace
 
@@ -19,7 +22,7 @@ bool DisplaySlot::offer(const void* buffer, uint32_t width, uint32_t height, int
     m_credit = std::min(kCreditCap, m_credit + std::max(0.0, elapsed) * m_maxPerSecond);
   }
   m_lastOffer = now;
-  if (m_credit < 1.0) {
+  if (m_credit < kCreditNeeded) {
     return false;
   }
   m_credit -= 1.0;

@@ -166,7 +166,7 @@ ViewServer::ViewServer(ViewSession& session, ViewSink& sink, DisplaySlot& slot, 
       [](const httplib::Request& /*request*/, httplib::Response& response, std::exception_ptr error) {
         QString what = QStringLiteral("the view failed");
         try {
-          std::rethrow_exception(error);
+          std::rethrow_exception(std::move(error));
         } catch (const std::exception& e) {
           what = QString::fromLocal8Bit(e.what());
         } catch (...) {

@@ -139,8 +139,9 @@ TEST_F(ViewServer, OversizedRequestsAreRefused) {
 TEST_F(ViewServer, SlowClientsAreDroppedWhileOthersAreServed) {
   const int port = m_view.port();
   // Half a request each, then nothing: the server ends them after its read timeout.
-  std::vector<std::thread> slow;
   std::vector<HttpAnswer> answers(4);
+  std::vector<std::thread> slow;
+  slow.reserve(answers.size());
   for (HttpAnswer& answer : answers) {
     slow.emplace_back(
         [port, &answer] { answer = RawHttp::exchange(port, "GET /api/state HTTP/1.1\r\nHo", 20s); });
@@ -187,7 +188,7 @@ QJsonObject restartAndSnapOnce(int port) {
   const HttpAnswer snap = RawHttp::post(port, "/api/snap", "{}");
   EXPECT_EQ(snap.status, 200);
   EXPECT_TRUE(snap.json().value("accepted").toBool());
-  const QJsonObject after = stateWhen(port, [&](const QJsonObject& s) {
+  QJsonObject after = stateWhen(port, [&](const QJsonObject& s) {
     return figure(s, "delivered") > figure(before, "delivered") && figure(s, "waiting") == 0;
   });
   EXPECT_EQ(figure(after, "delivered"), figure(before, "delivered") + 1);
