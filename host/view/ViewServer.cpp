@@ -21,7 +21,10 @@ constexpr time_t kReadTimeoutSeconds = 2;
 constexpr time_t kWriteTimeoutSeconds = 5;
 constexpr time_t kKeepAliveSeconds = 5;
 
-const char* const kJson = "application/json";
+// With a parameter: cpp-httplib compresses an exact "application/json" for clients that accept
+// brotli or gzip, which costs more CPU than the whole view (the frame is a JPEG already) and
+// gains nothing on loopback.
+const char* const kJson = "application/json; charset=utf-8";
 
 void sendJson(httplib::Response& response, const QJsonObject& object, int status = 200) {
   response.status = status;

@@ -248,8 +248,11 @@ TEST_F(ViewServer, HardwareModeShowsLine1FramesWithoutSnaps) {
 }
 
 TEST_F(ViewServer, FramesCarryTheImageAndItsHistogram) {
-  const HttpAnswer answer = RawHttp::get(m_view.port(), "/api/frame?after=0");
+  // As a browser asks: a frame is a JPEG already and is sent as it is.
+  const HttpAnswer answer =
+      RawHttp::get(m_view.port(), "/api/frame?after=0", "Accept-Encoding: gzip, deflate, br\r\n");
   ASSERT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.header("Content-Encoding"), "");
   const QJsonObject frame = answer.json();
   EXPECT_EQ(frame.value("width").toInt(), 640);
   EXPECT_EQ(frame.value("height").toInt(), 480);
