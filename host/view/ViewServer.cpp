@@ -114,6 +114,13 @@ ViewServer::ViewServer(ViewSession& session, ViewSink& sink, DisplaySlot& slot, 
   // The page lives in the host's static library; this keeps its resources linked in.
   Q_INIT_RESOURCE(view);
   m_server->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+  // The library's default adds SO_REUSEPORT, with which a second view (or any program of the same
+  // user) could bind the same port and take a share of the connections. Only SO_REUSEADDR here: a
+  // port in use is refused.
+  m_server->set_socket_options([](socket_t socket) {
+    const int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   m_server->set_payload_max_length(kMaxBody);
   m_server->set_read_timeout(kReadTimeoutSeconds, 0);
   m_server->set_write_timeout(kWriteTimeoutSeconds, 0);
@@ -190,7 +197,16 @@ int ViewServer::bind(const std::string& address, int port) {
 }
 
 void ViewServer::start() {
-  m_thread = std::thread([this] { m_server->listen_after_bind(); });
+  m_thread = std::thread([this] {
+    m_server->listen_after_bind();
+    m_listenEnded = true;
+  });
+  // The library's stop() does nothing until its loop runs, and a stop that came before would
+  // leave the loop running for good: the server counts as started once the loop says it runs.
+  // The library offers nothing to wait on, so this looks every millisecond, for a few at most.
+  while (!m_server->is_running() && !m_listenEnded) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 void ViewServer::stop() {

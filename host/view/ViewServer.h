@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -60,4 +61,5 @@ class ViewServer {
   const AccessPolicy m_policy;
   std::unique_ptr<httplib::Server> m_server;
   std::thread m_thread;
+  std::atomic<bool> m_listenEnded{false};
 };

@@ -287,6 +287,53 @@ TEST_F(ViewServer, SummaryAgreesWithTheFiguresShown) {
   EXPECT_EQ(m_view.summaryValue("unanswered"), figure(shown, "unanswered"));
 }
 
+// A view started and waited for until it ends by itself: its exit code and output.
+std::pair<int, QString> runToEnd(const QStringList& arguments) {
+  QProcess process;
+  process.setProcessChannelMode(QProcess::MergedChannels);
+  process.start(QStringLiteral(ZAZOD_HOST_PATH), arguments);
+  if (!process.waitForFinished(30000)) {
+    process.kill();
+    process.waitForFinished();
+    return {-1, QStringLiteral("did not end")};
+  }
+  return {process.exitCode(), QString::fromLocal8Bit(process.readAll())};
+}
+
+TEST(ViewStart, RefusesAPortInUseAndBadArguments) {
+  ViewProcess first({"--emulate", "1"});
+  ASSERT_TRUE(first.ready()) << first.output().toStdString();
+  const QString port = QString::number(first.port());
+  const struct {
+    QStringList arguments;
+    int code;
+    const char* message;
+  } cases[] = {
+      {{"view", "--emulate", "1", "--port", port}, 9, "cannot serve the view on 127.0.0.1 port "},
+      {{"view", "--bind", "localhost"}, 2, "--bind wants a numeric IPv4 or IPv6 address, not \"localhost\""},
+      {{"view", "--port", "65536"}, 2, "--port wants a port from 0 to 65535"},
+      {{"view", "--token", "short"}, 2, "--token wants 8 to 128 letters"},
+      {{"view", "--frames", "3"}, 2, "--frames is an option of grab, not of view"},
+      {{"list", "--port", "1"}, 2, "--port is an option of view, not of list"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const auto [code, output] = runToEnd(c.arguments);
+    EXPECT_EQ(code, c.code) << output.toStdString();
+    EXPECT_TRUE(output.contains(QLatin1String(c.message))) << output.toStdString();
+  }
+  EXPECT_TRUE(first.end()) << first.output().toStdString();
+}
+
+TEST(ViewStart, WithNoCameraViewsOneEmulatedCameraAndSaysSo) {
+  ViewProcess view({});  // the SDK layer's settings are removed: no camera is present
+  ASSERT_TRUE(view.ready()) << view.output().toStdString();
+  EXPECT_TRUE(view.output().startsWith(QStringLiteral(
+      "no camera listed: viewing one emulated camera (--emulate 1)\ncamera basler EMU0001, software mode\n")))
+      << view.output().toStdString();
+  EXPECT_TRUE(view.end()) << view.output().toStdString();
+}
+
 TEST(ViewToken, EveryRequestWithoutTheTokenIsRefused) {
   ViewProcess view({"--emulate", "1", "--token", "s3cret-token"});
   ASSERT_TRUE(view.ready()) << view.output().toStdString();
@@ -305,7 +352,7 @@ TEST(ViewToken, EveryRequestWithoutTheTokenIsRefused) {
   EXPECT_EQ(entry.status, 303);
   EXPECT_EQ(entry.header("Location"), "/");
   EXPECT_EQ(entry.header("Set-Cookie"), "zazod_view_token=s3cret-token; Path=/; HttpOnly; SameSite=Strict");
-  EXPECT_TRUE(view.end());
+  EXPECT_TRUE(view.end()) << view.output().toStdString();
 }
 
 // Run inside scripts/netns (only loopback), as every test of this program is.
@@ -315,7 +362,7 @@ TEST(ViewToken, BindingBeyondLoopbackMakesUpAToken) {
   EXPECT_EQ(view.token().size(), 32);
   EXPECT_EQ(RawHttp::get(view.port(), "/api/state").status, 403);
   EXPECT_EQ(RawHttp::get(view.port(), "/api/state?token=" + view.token().toStdString()).status, 200);
-  EXPECT_TRUE(view.end());
+  EXPECT_TRUE(view.end()) << view.output().toStdString();
 }
 
 }  // namespace
