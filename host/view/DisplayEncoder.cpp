@@ -18,20 +18,20 @@ std::shared_ptr<const EncodedFrame> DisplayEncoder::newerThan(uint64_t after,
     uint64_t have = 0;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
-      if (m_latest && m_latest->sequence > after) {
+      have = m_latest ? m_latest->sequence : 0;
+      // The newest copy first, so that a viewer never gets an older frame than the slot holds;
+      // another viewer may have taken and encoded it already, then m_latest is it.
+      if (m_slot.newest() > have && m_slot.take(have, m_pixels)) {
+        m_latest = encode(m_pixels);
+        ++m_encoded;
+        have = m_latest->sequence;
+      }
+      if (m_latest && have > after) {
         return m_latest;
       }
-      have = m_latest ? m_latest->sequence : 0;
     }
     if (!m_slot.waitNewer(std::max(after, have), deadline)) {
       return nullptr;
-    }
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const uint64_t current = m_latest ? m_latest->sequence : 0;
-    // Another viewer may have taken and encoded the copy meanwhile; then the loop finds it.
-    if (m_slot.take(current, m_pixels)) {
-      m_latest = encode(m_pixels);
-      ++m_encoded;
     }
   }
 }
