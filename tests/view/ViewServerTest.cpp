@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -273,6 +274,42 @@ TEST_F(ViewServer, FramesCarryTheImageAndItsHistogram) {
       RawHttp::get(m_view.port(), "/api/frame?after=0").json().value("sequence").toVariant().toLongLong();
   EXPECT_GE(newest, sequence);
   EXPECT_EQ(RawHttp::get(m_view.port(), "/api/frame?after=" + std::to_string(newest)).status, 204);
+}
+
+TEST_F(ViewServer, SeveralViewersShareEachEncodedFrame) {
+  const int port = m_view.port();
+  ASSERT_EQ(RawHttp::post(port, "/api/autosnap", R"({"hz":50})").status, 200);
+  // Three viewers pulling frames as the page does, each the next one after the last it got.
+  std::vector<std::vector<long long>> sequences(3);
+  std::vector<std::thread> viewers;
+  viewers.reserve(sequences.size());
+  for (std::vector<long long>& seen : sequences) {
+    viewers.emplace_back([port, &seen] {
+      long long after = 0;
+      for (int i = 0; i < 15; ++i) {
+        const HttpAnswer answer = RawHttp::get(port, "/api/frame?after=" + std::to_string(after));
+        if (answer.status == 200) {
+          after = answer.json().value("sequence").toVariant().toLongLong();
+          seen.push_back(after);
+        }
+      }
+    });
+  }
+  for (std::thread& viewer : viewers) {
+    viewer.join();
+  }
+  size_t received = 0;
+  for (const std::vector<long long>& seen : sequences) {
+    EXPECT_GE(seen.size(), 10U);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()) &&
+                std::adjacent_find(seen.begin(), seen.end()) == seen.end());
+    received += seen.size();
+  }
+  // A display copy is encoded once, whoever asks for it: the viewers got more frames than were
+  // encoded (one encoding each would make the two equal).
+  const QJsonObject state = RawHttp::get(port, "/api/state").json();
+  EXPECT_GT(static_cast<long long>(received), figure(state, "displayed"));
+  EXPECT_LE(figure(state, "displayed"), figure(state, "copied"));
 }
 
 TEST_F(ViewServer, SummaryAgreesWithTheFiguresShown) {
