@@ -139,6 +139,7 @@ TEST_F(ViewServer, OversizedRequestsAreRefused) {
 
 TEST_F(ViewServer, SlowClientsAreDroppedWhileOthersAreServed) {
   const int port = m_view.port();
+  const QJsonObject before = RawHttp::get(port, "/api/state").json();
   // Half a request each, then nothing: the server ends them after its read timeout.
   std::vector<HttpAnswer> answers(4);
   std::vector<std::thread> slow;
@@ -158,6 +159,10 @@ TEST_F(ViewServer, SlowClientsAreDroppedWhileOthersAreServed) {
   for (const HttpAnswer& answer : answers) {
     EXPECT_TRUE(answer.closed || answer.status == 400) << answer.head;
   }
+  // The camera went on meanwhile (auto-snap at 10 a second), every snap answered by its frame.
+  const QJsonObject after = RawHttp::get(port, "/api/state").json();
+  EXPECT_GT(figure(after, "delivered"), figure(before, "delivered") + 5);
+  EXPECT_EQ(figure(after, "unanswered"), 0);
 }
 
 TEST_F(ViewServer, AnswersOnlyForItsOwnLoopbackName) {
