@@ -20,14 +20,17 @@ constexpr int kStartMs = 30000;
 
 }  // namespace
 
-ViewProcess::ViewProcess(const QStringList& arguments) {
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  for (const QString& name : environment.keys()) {
+ViewProcess::ViewProcess(const QStringList& arguments, const QMap<QString, QString>& environment) {
+  QProcessEnvironment processEnvironment = QProcessEnvironment::systemEnvironment();
+  for (const QString& name : processEnvironment.keys()) {
     if (name.startsWith(QLatin1String("ZAZOD_SDK_"))) {
-      environment.remove(name);
+      processEnvironment.remove(name);
     }
   }
-  m_process.setProcessEnvironment(environment);
+  for (auto it = environment.constBegin(); it != environment.constEnd(); ++it) {
+    processEnvironment.insert(it.key(), it.value());
+  }
+  m_process.setProcessEnvironment(processEnvironment);
   m_process.setProcessChannelMode(QProcess::MergedChannels);
   m_process.start(QStringLiteral(ZAZOD_HOST_PATH), QStringList{"view", "--port", "0"} + arguments);
   if (!m_process.waitForStarted(kStartMs)) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -13,8 +14,9 @@
 
 class ViewProcess {
  public:
-  // Starts the view with `arguments` after "view --port 0"; ready() tells whether it printed its URL.
-  explicit ViewProcess(const QStringList& arguments);
+  // Starts the view with `arguments` after "view --port 0", and `environment` added; ready() tells
+  // whether it printed its URL.
+  explicit ViewProcess(const QStringList& arguments, const QMap<QString, QString>& environment = {});
   ~ViewProcess();
   ViewProcess(const ViewProcess&) = delete;
   ViewProcess& operator=(const ViewProcess&) = delete;

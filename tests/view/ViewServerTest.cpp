@@ -376,6 +376,35 @@ TEST(ViewStart, WithNoCameraViewsOneEmulatedCameraAndSaysSo) {
   EXPECT_TRUE(view.end()) << view.output().toStdString();
 }
 
+#ifdef ZAZOD_TEST_FAULT_MODULE
+TEST(ViewFaults, FailedGrabsAreCountedAndTheirWarningsServedAsTheyCome) {
+  ViewProcess view({"--module", ZAZOD_TEST_FAULT_MODULE, "--emulate", "1"},
+                   {{"ZAZOD_TEST_HOST_FAULT", "failed-results:2"}});
+  ASSERT_TRUE(view.ready()) << view.output().toStdString();
+  const int port = view.port();
+  const QJsonObject state = stateWhen(port, [](const QJsonObject& s) { return figure(s, "failed") == 2; });
+  EXPECT_EQ(figure(state, "failed"), 2);
+  const QJsonObject log = RawHttp::get(port, "/api/log?after=0").json();
+  const QString line = QStringLiteral(
+      "Basler Camera image grab error:  3774873620   injected grab failure  -  "
+      "ZODOzizoZavozEzazodu::OnImageGrabbed");
+  const QJsonObject warning{{"type", "warning"}, {"text", line}};
+  EXPECT_EQ(log.value("lines").toArray(), (QJsonArray{warning, warning}));
+  // From the mark on, only what came after it; debug lines only when asked for.
+  const long long next = log.value("next").toVariant().toLongLong();
+  EXPECT_EQ(RawHttp::get(port, "/api/log?after=" + std::to_string(next)).json().value("lines").toArray(),
+            QJsonArray{});
+  const QJsonArray withDebug = RawHttp::get(port, "/api/log?after=0&debug=1").json().value("lines").toArray();
+  EXPECT_GT(withDebug.size(), 2);
+  EXPECT_EQ(withDebug.first().toObject().value("type").toString(), "debug");
+  // A failed grab answers its snap: no trigger counts as one without a frame.
+  EXPECT_EQ(figure(quiet(port), "unanswered"), 0);
+  ASSERT_TRUE(view.end()) << view.output().toStdString();
+  EXPECT_EQ(view.summaryValue("failed"), 2);
+  EXPECT_EQ(view.output().count(QStringLiteral("  warning: ") + line), 2);
+}
+#endif
+
 TEST(ViewToken, EveryRequestWithoutTheTokenIsRefused) {
   ViewProcess view({"--emulate", "1", "--token", "s3cret-token"});
   ASSERT_TRUE(view.ready()) << view.output().toStdString();
