@@ -138,7 +138,10 @@ int ViewCommand::run(const HostOptions& options, LogCapture& log) {
     throw HostError(notOpened ? ExitCode::Camera : ExitCode::Acquisition, opened.problem);
   }
   if (options.mode != GrabMode_HardwareTrigger) {
-    session.setAutoSnap(options.rate.value_or(kDefaultAutoSnapHz));
+    const ViewSession::Outcome autoSnap = session.setAutoSnap(options.rate.value_or(kDefaultAutoSnapHz));
+    if (!autoSnap.ok) {
+      throw HostError(ExitCode::Usage, QStringLiteral("--rate: %1").arg(autoSnap.problem));
+    }
   }
 
   const bool loopback = isLoopback(options.bind);

@@ -356,6 +356,9 @@ TEST(ViewStart, RefusesAPortInUseAndBadArguments) {
       {{"view", "--port", "65536"}, 2, "--port wants a port from 0 to 65535"},
       {{"view", "--token", "short"}, 2, "--token wants 8 to 128 letters"},
       {{"view", "--frames", "3"}, 2, "--frames is an option of grab, not of view"},
+      {{"view", "--emulate", "1", "--rate", "5000"},
+       2,
+       "--rate: the auto-snap rate is a number from 0 (off) to 1000"},
       {{"list", "--port", "1"}, 2, "--port is an option of view, not of list"},
   };
   for (const auto& c : cases) {
