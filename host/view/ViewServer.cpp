@@ -402,6 +402,8 @@ void ViewServer::frame(const httplib::Request& request, httplib::Response& respo
       histogram.append(static_cast<qint64>(count));
     }
   }
+  // In UTC: local time would go through the C library's time zone state, which is not safe to
+  // read from several viewers' threads at once.
   const auto sinceEpoch =
       std::chrono::duration_cast<std::chrono::milliseconds>(frame->time.time_since_epoch()).count();
   sendJson(response, QJsonObject{
@@ -411,7 +413,7 @@ void ViewServer::frame(const httplib::Request& request, httplib::Response& respo
                          {QStringLiteral("height"), static_cast<qint64>(frame->height)},
                          {QStringLiteral("bitsPerPixel"), frame->bitsPerPixel},
                          {QStringLiteral("time"),
-                          QDateTime::fromMSecsSinceEpoch(sinceEpoch).toString(Qt::ISODateWithMs)},
+                          QDateTime::fromMSecsSinceEpoch(sinceEpoch, Qt::UTC).toString(Qt::ISODateWithMs)},
                          {QStringLiteral("drawn"), frame->drawn},
                          {QStringLiteral("jpeg"), QString::fromLatin1(frame->jpeg.toBase64())},
                          {QStringLiteral("histogram"), histogram},

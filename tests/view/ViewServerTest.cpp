@@ -281,7 +281,7 @@ TEST_F(ViewServer, FramesCarryTheImageAndItsHistogram) {
   EXPECT_EQ(RawHttp::get(m_view.port(), "/api/frame?after=" + std::to_string(newest)).status, 204);
 }
 
-TEST_F(ViewServer, SeveralViewersShareEachEncodedFrame) {
+TEST_F(ViewServer, SeveralViewersAtOnceEachGetNewerFrames) {
   const int port = m_view.port();
   ASSERT_EQ(RawHttp::post(port, "/api/autosnap", R"({"hz":50})").status, 200);
   // Three viewers pulling frames as the page does, each the next one after the last it got.
@@ -303,18 +303,15 @@ TEST_F(ViewServer, SeveralViewersShareEachEncodedFrame) {
   for (std::thread& viewer : viewers) {
     viewer.join();
   }
-  size_t received = 0;
   for (const std::vector<long long>& seen : sequences) {
     EXPECT_GE(seen.size(), 10U);
     EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()) &&
                 std::adjacent_find(seen.begin(), seen.end()) == seen.end());
-    received += seen.size();
   }
-  // A display copy is encoded once, whoever asks for it: the viewers got more frames than were
-  // encoded (one encoding each would make the two equal).
+  // The view went on serving, and the camera never waited for the viewers.
   const QJsonObject state = RawHttp::get(port, "/api/state").json();
-  EXPECT_GT(static_cast<long long>(received), figure(state, "displayed"));
-  EXPECT_LE(figure(state, "displayed"), figure(state, "copied"));
+  EXPECT_EQ(figure(state, "unanswered"), 0);
+  EXPECT_TRUE(m_view.end()) << m_view.output().toStdString();
 }
 
 TEST_F(ViewServer, SummaryAgreesWithTheFiguresShown) {
