@@ -70,14 +70,19 @@ QString ViewProcess::output() {
 }
 
 bool ViewProcess::end() {
+  if (m_ended) {
+    return *m_ended;
+  }
   if (m_process.state() == QProcess::NotRunning) {
     output();
+    m_ended = false;  // it ended before it was asked to
     return false;
   }
   ::kill(static_cast<pid_t>(m_process.processId()), SIGTERM);
-  const bool ended = m_process.waitForFinished(kStartMs);
+  const bool finished = m_process.waitForFinished(kStartMs);
   output();
-  return ended && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+  m_ended = finished && m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
+  return *m_ended;
 }
 
 long long ViewProcess::summaryValue(const QString& field) const {

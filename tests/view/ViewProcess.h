@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <optional>
 #include <string>
 
 class ViewProcess {
@@ -29,7 +30,8 @@ class ViewProcess {
   // What the view printed so far (all of it once ended).
   QString output();
 
-  // Sends SIGTERM and waits for the end; true when it exited normally with 0.
+  // Sends SIGTERM and waits for the end; true when it exited normally with 0 (a sanitizer's
+  // report makes it exit otherwise). Once ended, tells the same again.
   bool end();
   // The number after "  <field>" in the summary, -1 when there is none.
   long long summaryValue(const QString& field) const;
@@ -39,6 +41,7 @@ class ViewProcess {
   QString m_output;
   QString m_url;
   int m_port = -1;
+  std::optional<bool> m_ended;
 };
 
 struct HttpAnswer {

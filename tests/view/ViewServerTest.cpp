@@ -54,6 +54,12 @@ QJsonObject quiet(int port) {
 class ViewServer : public testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(m_view.ready()) << m_view.output().toStdString(); }
+  // Every test ends with a clean stop: SIGTERM, the summary, exit 0 (no sanitizer's report).
+  void TearDown() override {
+    if (m_view.ready()) {
+      EXPECT_TRUE(m_view.end()) << m_view.output().toStdString();
+    }
+  }
 
   bool stillServes() const { return RawHttp::get(m_view.port(), "/api/state").status == 200; }
 
