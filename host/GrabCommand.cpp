@@ -153,31 +153,10 @@ QString GrabCommand::chooseKey() {
 }
 
 void GrabCommand::restartWithEmulatedCamera() {
-  // The SDK layer reads its emulation settings when it starts, so the program starts again with
-  // the setting in place before the module is loaded.
   line(QStringLiteral("no camera listed: grabbing from one emulated camera (--emulate 1)"));
-  std::cout.flush();
-  std::fflush(stdout);
   m_camera.reset();
   m_log.setObserver(nullptr);
-
-  QStringList arguments = m_options.arguments;
-  arguments << QStringLiteral("--emulate") << QStringLiteral("1");
-  std::vector<QByteArray> storage;
-  for (const QString& argument : arguments) {
-    storage.push_back(argument.toLocal8Bit());
-  }
-  std::vector<char*> argv;
-  for (QByteArray& argument : storage) {
-    argv.push_back(argument.data());
-  }
-  argv.push_back(nullptr);
-  const QByteArray program = QCoreApplication::applicationFilePath().toLocal8Bit();
-  qputenv("ZAZOD_SDK_EMULATED_CAMERAS", "1");
-  execv(program.constData(), argv.data());
-  throw HostError(ExitCode::Camera,
-                  QStringLiteral("no camera present, and starting again with an emulated camera failed: %1")
-                      .arg(QString::fromLocal8Bit(std::strerror(errno))));
+  EmulationEnvironment::restartWithEmulatedCamera(m_options.arguments);
 }
 
 void GrabCommand::openAndStart(const QString& key) {

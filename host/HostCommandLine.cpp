@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QRegularExpression>
 #include <cmath>
 #include <iostream>
 
@@ -11,6 +12,7 @@
 #include "ListCommand.h"
 #include "LogCapture.h"
 #include "TablesCommand.h"
+#include "ViewCommand.h"
 
 namespace {
 
@@ -48,13 +50,15 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
                      "Commands:\n"
                      "  list     one line per camera key the module lists\n"
                      "  grab     open a camera, grab frames, write pictures and a summary\n"
+                     "  view     open a camera and show it live in the browser, with controls and figures\n"
                      "  tables   the host interface's four name tables\n\n"
                      "Exit codes: 0 done, 2 bad arguments, 3 module not loadable, 4 camera not opened,\n"
-                     "5 acquisition refused, 6 output not writable, 7 frames missing, 8 module exception."));
+                     "5 acquisition refused, 6 output not writable, 7 frames missing, 8 module exception,\n"
+                     "9 view address not usable."));
   parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
   const QCommandLineOption help(QStringList{"h", "help"}, QStringLiteral("Shows this help."));
   parser.addOption(help);
-  parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, grab or tables"));
+  parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, grab, view or tables"));
 
   const QCommandLineOption module(
       QStringLiteral("module"),
@@ -64,24 +68,27 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
                                    QStringLiteral("Also shows the module's debug lines."));
   const QCommandLineOption emulate(
       QStringLiteral("emulate"),
-      QStringLiteral("list, grab: make N emulated cameras present (ZAZOD_SDK_EMULATED_CAMERAS)."),
+      QStringLiteral("list, grab, view: make N emulated cameras present (ZAZOD_SDK_EMULATED_CAMERAS)."),
       QStringLiteral("N"));
-  const QCommandLineOption key(QStringLiteral("key"),
-                               QStringLiteral("grab: the camera key to open (default: the first listed)."),
-                               QStringLiteral("KEY"));
+  const QCommandLineOption key(
+      QStringLiteral("key"),
+      QStringLiteral("grab, view: the camera key to open (default: the first listed)."),
+      QStringLiteral("KEY"));
   const QCommandLineOption mode(QStringLiteral("mode"),
-                                QStringLiteral("grab: hardware, software (default) or counted."),
+                                QStringLiteral("grab, view: hardware, software (default) or counted."),
                                 QStringLiteral("MODE"));
   const QCommandLineOption frames(QStringLiteral("frames"),
                                   QStringLiteral("grab: frames to grab (default 10)."), QStringLiteral("N"));
   const QCommandLineOption limit(
       QStringLiteral("limit"),
-      QStringLiteral("grab, counted mode: the camera's frame limit (default: --frames)."),
+      QStringLiteral(
+          "grab, view, counted mode: the camera's frame limit (grab default: --frames; view: 10)."),
       QStringLiteral("M"));
   const QCommandLineOption rate(
       QStringLiteral("rate"),
       QStringLiteral("grab: snap at HZ a second instead of waiting for each frame; in hardware "
-                     "mode the Line1 pulse rate of emulated cameras (default 30 with --emulate)."),
+                     "mode the Line1 pulse rate of emulated cameras (default 30 with --emulate); view: the "
+                     "auto-snap rate (default 10)."),
       QStringLiteral("HZ"));
   const QCommandLineOption out(QStringLiteral("out"),
                                QStringLiteral("grab: write frame-NNNN.png pictures and contact.png into DIR, "
@@ -93,7 +100,19 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
   const QCommandLineOption timeout(QStringLiteral("timeout"),
                                    QStringLiteral("grab: seconds to wait for the next frame (default 5)."),
                                    QStringLiteral("SECONDS"));
-  parser.addOptions({module, verbose, emulate, key, mode, frames, limit, rate, out, every, timeout});
+  const QCommandLineOption port(
+      QStringLiteral("port"), QStringLiteral("view: the port to serve on (default 8190; 0: any free port)."),
+      QStringLiteral("PORT"));
+  const QCommandLineOption bind(
+      QStringLiteral("bind"),
+      QStringLiteral("view: the numeric address to serve on (default 127.0.0.1); any other than loopback "
+                     "needs a token, made up and printed when --token is not given."),
+      QStringLiteral("ADDRESS"));
+  const QCommandLineOption token(QStringLiteral("token"),
+                                 QStringLiteral("view: the secret every request must carry."),
+                                 QStringLiteral("SECRET"));
+  parser.addOptions(
+      {module, verbose, emulate, key, mode, frames, limit, rate, out, every, timeout, port, bind, token});
 
   if (!parser.parse(arguments)) {
     throw usage(parser.errorText());
@@ -107,23 +126,31 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
   options.arguments = arguments;
   const QStringList positional = parser.positionalArguments();
   if (positional.isEmpty()) {
-    throw usage(QStringLiteral("no command given: use list, grab or tables (see --help)"));
+    throw usage(QStringLiteral("no command given: use list, grab, view or tables (see --help)"));
   }
   if (positional.size() > 1) {
     throw usage(QStringLiteral("one command at a time, not \"%1\"").arg(positional.join(QLatin1Char(' '))));
   }
   options.command = positional.first();
   if (options.command != QLatin1String("list") && options.command != QLatin1String("grab") &&
-      options.command != QLatin1String("tables")) {
-    throw usage(QStringLiteral("unknown command \"%1\": use list, grab or tables").arg(options.command));
+      options.command != QLatin1String("view") && options.command != QLatin1String("tables")) {
+    throw usage(
+        QStringLiteral("unknown command \"%1\": use list, grab, view or tables").arg(options.command));
   }
 
   // Options that only some commands take.
-  const QList<QCommandLineOption> grabOnly{key, mode, frames, limit, rate, out, every, timeout};
-  for (const QCommandLineOption& option : grabOnly) {
-    if (options.command != QLatin1String("grab") && parser.isSet(option)) {
-      throw usage(QStringLiteral("--%1 is an option of grab, not of %2")
-                      .arg(option.names().first(), options.command));
+  const std::pair<QStringList, QList<QCommandLineOption>> commandOnly[] = {
+      {{QStringLiteral("grab")}, {frames, out, every, timeout}},
+      {{QStringLiteral("grab"), QStringLiteral("view")}, {key, mode, limit, rate}},
+      {{QStringLiteral("view")}, {port, bind, token}},
+  };
+  for (const auto& [commands, commandOptions] : commandOnly) {
+    for (const QCommandLineOption& option : commandOptions) {
+      if (!commands.contains(options.command) && parser.isSet(option)) {
+        throw usage(
+            QStringLiteral("--%1 is an option of %2, not of %3")
+                .arg(option.names().first(), commands.join(QStringLiteral(" and ")), options.command));
+      }
     }
   }
   if (options.command == QLatin1String("tables") && (parser.isSet(emulate) || parser.isSet(module))) {
@@ -186,6 +213,29 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
   if (parser.isSet(timeout)) {
     options.timeoutSeconds = positiveSeconds(parser, QStringLiteral("timeout"));
   }
+  if (parser.isSet(port)) {
+    bool ok = false;
+    const uint value = parser.value(port).toUInt(&ok);
+    if (!ok || value > 65535) {
+      throw usage(QStringLiteral("--port wants a port from 0 to 65535, not \"%1\"").arg(parser.value(port)));
+    }
+    options.port = static_cast<uint16_t>(value);
+  }
+  if (parser.isSet(bind)) {
+    options.bind = parser.value(bind);
+    if (!ViewCommand::isNumericAddress(options.bind)) {
+      throw usage(
+          QStringLiteral("--bind wants a numeric IPv4 or IPv6 address, not \"%1\"").arg(options.bind));
+    }
+  }
+  if (parser.isSet(token)) {
+    options.token = parser.value(token);
+    // The token travels in URLs, headers and a cookie: letters, digits, '-', '_' and '.' only.
+    static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9._-]{8,128}$"));
+    if (!safe.match(options.token).hasMatch()) {
+      throw usage(QStringLiteral("--token wants 8 to 128 letters, digits, '.', '_' or '-'"));
+    }
+  }
   return options;
 }
 
@@ -200,6 +250,9 @@ int HostCommandLine::run(const QStringList& arguments) {
   LogCapture log;
   if (options->command == QLatin1String("list")) {
     return ListCommand::run(*options, log);
+  }
+  if (options->command == QLatin1String("view")) {
+    return ViewCommand::run(*options, log);
   }
   return GrabCommand::run(*options, log);
 }

@@ -10,7 +10,7 @@
 #include <optional>
 
 struct HostOptions {
-  QString command;        // "list", "grab" or "tables"
+  QString command;        // "list", "grab", "view" or "tables"
   QStringList arguments;  // as the process got them, the program first
   QString modulePath;
   bool verbose = false;
@@ -24,6 +24,10 @@ struct HostOptions {
   QString outDir;                 // empty: no pictures
   uint64_t every = 1;
   double timeoutSeconds = 5.0;
+  // view: where the live view listens, and the token every request must carry (empty: none).
+  QString bind = QStringLiteral("127.0.0.1");
+  uint16_t port = 8190;
+  QString token;
 };
 
 class HostCommandLine {

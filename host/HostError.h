@@ -14,6 +14,7 @@ enum class ExitCode : int {
   Output = 6,           // the output folder or a picture cannot be written
   FramesMissing = 7,    // frames did not arrive within the timeout
   ModuleException = 8,  // the module let an exception reach the host
+  Server = 9,           // the live view cannot listen on the address and port asked for
 };
 
 class HostError : public std::runtime_error {

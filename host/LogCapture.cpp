@@ -25,6 +25,10 @@ void LogCapture::record(QtMsgType type, const QString& message) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lines.push_back(line);
+    if (m_retention > 0 && m_lines.size() > m_retention) {
+      m_lines.pop_front();
+      ++m_dropped;
+    }
   }
   LogObserver* observer = m_observer.load();
   if (observer == nullptr) {
@@ -37,17 +41,27 @@ void LogCapture::record(QtMsgType type, const QString& message) {
   }
 }
 
+void LogCapture::setRetention(size_t lines) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_retention = lines;
+  while (m_retention > 0 && m_lines.size() > m_retention) {
+    m_lines.pop_front();
+    ++m_dropped;
+  }
+}
+
 size_t LogCapture::size() const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_lines.size();
+  return m_dropped + m_lines.size();
 }
 
 std::vector<CapturedLine> LogCapture::linesSince(size_t mark) const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (mark >= m_lines.size()) {
+  const size_t first = mark > m_dropped ? mark - m_dropped : 0;
+  if (first >= m_lines.size()) {
     return {};
   }
-  return std::vector<CapturedLine>(m_lines.begin() + static_cast<std::ptrdiff_t>(mark), m_lines.end());
+  return std::vector<CapturedLine>(m_lines.begin() + static_cast<std::ptrdiff_t>(first), m_lines.end());
 }
 
 QString LogCapture::problemsSince(size_t mark) const {

@@ -7,6 +7,7 @@
 #include <QtGlobal>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <ostream>
 #include <vector>
@@ -36,6 +37,10 @@ class LogCapture {
   // Receives failed grabs and skipped images from now on; null for none.
   void setObserver(LogObserver* observer) { m_observer = observer; }
 
+  // Keeps only the newest `lines` lines from now on (a long-running host); marks stay valid, and
+  // linesSince() returns what is still kept. Unset, every line is kept.
+  void setRetention(size_t lines);
+
   // Number of lines so far: a mark for linesSince().
   size_t size() const;
   std::vector<CapturedLine> linesSince(size_t mark) const;
@@ -61,5 +66,7 @@ class LogCapture {
   QtMessageHandler m_previous = nullptr;
   std::atomic<LogObserver*> m_observer{nullptr};
   mutable std::mutex m_mutex;
-  std::vector<CapturedLine> m_lines;
+  std::deque<CapturedLine> m_lines;
+  size_t m_dropped = 0;    // lines no longer kept, the oldest first
+  size_t m_retention = 0;  // 0: all
 };

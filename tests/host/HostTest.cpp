@@ -294,8 +294,10 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Arguments, HostBadInput,
     testing::Values(
-        ErrorCase{"NoCommand", {}, {}, 2, "no command given: use list, grab or tables \\(see --help\\)"},
-        ErrorCase{"UnknownCommand", {"snap"}, {}, 2, "unknown command \"snap\": use list, grab or tables"},
+        ErrorCase{
+            "NoCommand", {}, {}, 2, "no command given: use list, grab, view or tables \\(see --help\\)"},
+        ErrorCase{
+            "UnknownCommand", {"snap"}, {}, 2, "unknown command \"snap\": use list, grab, view or tables"},
         ErrorCase{"UnknownOption", {"grab", "--colour"}, {}, 2, "Unknown option 'colour'\\."},
         ErrorCase{"BadMode",
                   {"grab", "--mode", "freerun"},
