@@ -1,13 +1,14 @@
 // aravis_scale_bench: the module at production load on the real protocol. For 1, 2 and 4 fake
 // GigE Vision cameras (each on its own loopback address, 2048x2048 Mono8), software-triggered at
-// 20/s each by a thread per camera: the module loaded as a host loads it, then the same cameras
-// driven by aravis_bare_client (libaravis alone, set up as the SDK layer sets up its streams), then
+// 20/s each by a thread per camera: the module loaded as a host loads it and the same cameras
+// driven by aravis_bare_client (libaravis alone, set up as the SDK layer sets up its streams), in
+// turns (--rounds, 3 by default, share the seconds), then
 // the SDK layer alone with a bare handler for the heap allocations on its grab-loop threads. Last,
 // two cameras at 1 % injected packet loss through the module with every delivered frame's pixels
 // compared with the fake camera's test pattern (learnt from a camera without loss).
 // Runs only inside a private network namespace with only loopback:
 //   scripts/netns build/bench/aravis/aravis_scale_bench --summary=OUT.json --seconds=30
-//     [--counts=1,2,4] [--loss-seconds=30] [--alloc-seconds=5] [--bare-client=PATH]
+//     [--counts=1,2,4] [--rounds=3] [--loss-seconds=30] [--alloc-seconds=5] [--bare-client=PATH]
 #include <CameraInterface.h>
 #include <pylon/PylonIncludes.h>
 
@@ -16,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtGlobal>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -325,6 +327,26 @@ std::vector<size_t> parseCounts(const std::string& text) {
   return counts;
 }
 
+// Adds the figures of `run` to `sum` (counts and times; per-camera frames element by element).
+void accumulate(QJsonObject& sum, const QJsonObject& run) {
+  for (auto it = run.begin(); it != run.end(); ++it) {
+    if (it.value().isArray()) {
+      QJsonArray total = sum.value(it.key()).toArray();
+      const QJsonArray part = it.value().toArray();
+      for (int i = 0; i < part.size(); ++i) {
+        if (i < total.size()) {
+          total[i] = total[i].toDouble() + part[i].toDouble();
+        } else {
+          total.append(part[i]);
+        }
+      }
+      sum[it.key()] = total;
+    } else {
+      sum[it.key()] = sum.value(it.key()).toDouble() + it.value().toDouble();
+    }
+  }
+}
+
 double secondsOption(int& argc, char** argv, const char* name, double fallback) {
   const std::string value = ProgramOptions::take(argc, argv, name);
   return value.empty() ? fallback : std::atof(value.c_str());
@@ -337,6 +359,7 @@ int main(int argc, char** argv) {
   const double seconds = secondsOption(argc, argv, "--seconds", 30);
   const double lossSeconds = secondsOption(argc, argv, "--loss-seconds", seconds);
   const double allocSeconds = secondsOption(argc, argv, "--alloc-seconds", 5);
+  const int rounds = std::max(1, static_cast<int>(secondsOption(argc, argv, "--rounds", 3)));
   std::string counts = ProgramOptions::take(argc, argv, "--counts");
   std::string client = ProgramOptions::take(argc, argv, "--bare-client");
   if (counts.empty()) {
@@ -375,8 +398,16 @@ int main(int argc, char** argv) {
                     {"width", static_cast<qint64>(kSide)},
                     {"height", static_cast<qint64>(kSide)},
                     {"buffers", static_cast<qint64>(kBufferCount)}};
-    row["module"] = moduleRun(fakes, seconds, nullptr);
-    row["bare_client"] = bareRun(fakes, seconds, client);
+    // In turns, so that what else the machine does weighs on both alike.
+    QJsonObject module;
+    QJsonObject bare;
+    for (int round = 0; round < rounds; ++round) {
+      accumulate(module, moduleRun(fakes, seconds / rounds, nullptr));
+      accumulate(bare, bareRun(fakes, seconds / rounds, client));
+    }
+    row["module"] = module;
+    row["bare_client"] = bare;
+    row["rounds"] = rounds;
     row["sdk_allocations"] = sdkAllocationRun(count, allocSeconds);
     scale.append(row);
   }
