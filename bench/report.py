@@ -248,7 +248,8 @@ def aravis_scale_rows(path):
     rows, figures = [], {"scale": [], "loss": None}
     for entry in data.get("scale", []):
         n = entry["cameras"]
-        label = f"6 aravis {entry['width']}x{entry['height']} at {entry['rate']}/s, {n} camera(s)"
+        packets = f"{entry['packet_size']}-byte packets" if entry.get("packet_size") else "1400-byte packets"
+        label = f"6 aravis {entry['width']}x{entry['height']} at {entry['rate']}/s, {packets}, {n} camera(s)"
         module, bare = entry["module"], entry["bare_client"]
         fm, fb = run_figures(module), run_figures(bare)
         rows.append((label, "module (loaded, one snapping thread per camera)", describe_run(module, fm), "", None))

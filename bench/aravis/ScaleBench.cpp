@@ -8,7 +8,9 @@
 // compared with the fake camera's test pattern (learnt from a camera without loss).
 // Runs only inside a private network namespace with only loopback:
 //   scripts/netns build/bench/aravis/aravis_scale_bench --summary=OUT.json --seconds=30
-//     [--counts=1,2,4] [--rounds=3] [--loss-seconds=30] [--alloc-seconds=5] [--bare-client=PATH]
+//     [--counts=1,2,4] [--rounds=3] [--packet-size=BYTES] [--loss-seconds=30] [--alloc-seconds=5]
+//     [--bare-client=PATH]
+// --packet-size sets the scale rows' stream packet size (default: the fake camera's 1400 bytes).
 #include <CameraInterface.h>
 #include <pylon/PylonIncludes.h>
 
@@ -48,6 +50,7 @@ constexpr uint32_t kLossyPacketSize = 16000;
 // After the last trigger: the frames still on their way, or their failure after the retention.
 constexpr std::chrono::seconds kDrain{1};
 
+constexpr uint64_t kShownGrabErrors = 20;
 std::atomic<uint64_t> g_grabErrors{0};
 
 // Counts the module's failed-grab warnings; the per-frame debug lines are dropped as a host's
@@ -57,8 +60,10 @@ void countingHandler(QtMsgType type, const QMessageLogContext& /*context*/, cons
     return;
   }
   if (type == QtWarningMsg && message.startsWith("Basler Camera image grab error: ")) {
-    g_grabErrors.fetch_add(1);
-    return;
+    // The first few are shown, so that the report can say what failed.
+    if (g_grabErrors.fetch_add(1) >= kShownGrabErrors) {
+      return;
+    }
   }
   std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 }
@@ -66,7 +71,7 @@ void countingHandler(QtMsgType type, const QMessageLogContext& /*context*/, cons
 using Fakes = std::vector<std::unique_ptr<FakeCamera>>;
 
 // `count` fake cameras on 127.0.0.`firstHost` onwards, named in ZAZOD_SDK_ARAVIS_ADDRESSES.
-Fakes startFakes(size_t count, int firstHost, std::vector<std::string> arguments = {},
+Fakes startFakes(size_t count, int firstHost, const std::vector<std::string>& arguments = {},
                  uint32_t packetSize = 0) {
   Fakes fakes;
   std::string addresses;
@@ -347,7 +352,7 @@ void accumulate(QJsonObject& sum, const QJsonObject& run) {
   }
 }
 
-double secondsOption(int& argc, char** argv, const char* name, double fallback) {
+double numberOption(int& argc, char** argv, const char* name, double fallback) {
   const std::string value = ProgramOptions::take(argc, argv, name);
   return value.empty() ? fallback : std::atof(value.c_str());
 }
@@ -356,10 +361,11 @@ double secondsOption(int& argc, char** argv, const char* name, double fallback) 
 
 int main(int argc, char** argv) {
   const std::string summary = ProgramOptions::take(argc, argv, "--summary");
-  const double seconds = secondsOption(argc, argv, "--seconds", 30);
-  const double lossSeconds = secondsOption(argc, argv, "--loss-seconds", seconds);
-  const double allocSeconds = secondsOption(argc, argv, "--alloc-seconds", 5);
-  const int rounds = std::max(1, static_cast<int>(secondsOption(argc, argv, "--rounds", 3)));
+  const double seconds = numberOption(argc, argv, "--seconds", 30);
+  const double lossSeconds = numberOption(argc, argv, "--loss-seconds", seconds);
+  const double allocSeconds = numberOption(argc, argv, "--alloc-seconds", 5);
+  const int rounds = std::max(1, static_cast<int>(numberOption(argc, argv, "--rounds", 3)));
+  const auto packetSize = static_cast<uint32_t>(numberOption(argc, argv, "--packet-size", 0));
   std::string counts = ProgramOptions::take(argc, argv, "--counts");
   std::string client = ProgramOptions::take(argc, argv, "--bare-client");
   if (counts.empty()) {
@@ -389,11 +395,12 @@ int main(int argc, char** argv) {
   QJsonArray scale;
   for (size_t count : parseCounts(counts)) {
     std::fprintf(stderr, "  %zu camera(s): module, bare client, SDK allocations\n", count);
-    Fakes fakes = startFakes(count, 2);
+    Fakes fakes = startFakes(count, 2, {}, packetSize);
     if (fakes.empty()) {
       return 1;
     }
     QJsonObject row{{"cameras", static_cast<qint64>(count)},
+                    {"packet_size", static_cast<qint64>(packetSize)},
                     {"rate", kTriggerHz},
                     {"width", static_cast<qint64>(kSide)},
                     {"height", static_cast<qint64>(kSide)},

@@ -27,6 +27,7 @@ constexpr const char* kHelperTimeoutSeconds = "10";
 // not be started.
 pid_t spawnQuietly(std::vector<std::string> arguments) {
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (std::string& argument : arguments) {
     argv.push_back(argument.data());
   }

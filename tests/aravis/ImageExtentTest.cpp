@@ -12,26 +12,26 @@ using Zazod::Aravis::ImageExtent;
 
 TEST(ImageExtent, AcceptsOnlyImagesWithinTheReceivedData) {
   struct Case {
+    size_t received;
     uint32_t width;
     uint32_t height;
     uint32_t bits;
-    size_t received;
     bool fits;
   };
   const Case cases[] = {
-      {2048, 2048, 8, 2048u * 2048u, true},       // exactly the payload
-      {2048, 2048, 8, 2048u * 2048u - 1, false},  // one byte short
-      {2048, 2048, 8, 1024u * 1024u, false},      // a leader claiming more than arrived
-      {1024, 1024, 8, 2048u * 2048u, true},       // a smaller image in a larger buffer
-      {640, 480, 16, 640u * 480u * 2, true},
-      {640, 480, 16, 640u * 480u, false},
-      {3, 1, 12, 5, true},  // 36 bits: five bytes
-      {3, 1, 12, 4, false},
-      {0, 480, 8, 1u << 20, false},  // empty images are no frames
-      {640, 0, 8, 1u << 20, false},
-      {640, 480, 0, 1u << 20, false},                  // unknown pixel size
-      {65536, 65536, 8, 1u << 30, false},              // 2^32 bytes: wraps a 32-bit product to 0
-      {UINT32_MAX, UINT32_MAX, 255, SIZE_MAX, false},  // beyond 64 bits
+      {size_t{2048} * size_t{2048}, 2048, 2048, 8, true},       // exactly the payload
+      {size_t{2048} * size_t{2048} - 1, 2048, 2048, 8, false},  // one byte short
+      {size_t{1024} * size_t{1024}, 2048, 2048, 8, false},      // a leader claiming more than arrived
+      {size_t{2048} * size_t{2048}, 1024, 1024, 8, true},       // a smaller image in a larger buffer
+      {size_t{640} * size_t{480} * 2, 640, 480, 16, true},
+      {size_t{640} * size_t{480}, 640, 480, 16, false},
+      {5, 3, 1, 12, true},  // 36 bits: five bytes
+      {4, 3, 1, 12, false},
+      {size_t{1} << 20, 0, 480, 8, false},  // empty images are no frames
+      {size_t{1} << 20, 640, 0, 8, false},
+      {size_t{1} << 20, 640, 480, 0, false},           // unknown pixel size
+      {size_t{1} << 30, 65536, 65536, 8, false},       // 2^32 bytes: wraps a 32-bit product to 0
+      {SIZE_MAX, UINT32_MAX, UINT32_MAX, 255, false},  // beyond 64 bits
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ImageExtent::fits(c.width, c.height, c.bits, c.received), c.fits)
