@@ -1,8 +1,8 @@
 // aravis_bare_client: the baseline of the Aravis scale rows, the least a program over libaravis does
 // to receive software-triggered frames from GigE Vision cameras, set up as the SDK layer sets up
-// its streams: the packet socket off, a fixed socket buffer of twice the payload plus 64 KiB
-// (sized before acquisition starts), half a second of frame retention, and the same number of
-// buffers. One thread per camera triggers at the given rate; one per camera pops the completed
+// its streams: the packet socket off, a socket buffer of twice the payload plus 64 KiB set before
+// acquisition starts (and Aravis told to leave it alone), half a second of frame retention, and the
+// same number of buffers. One thread per camera triggers at the given rate; one per camera pops the completed
 // buffers and pushes them straight back. Runs only inside a private network namespace.
 //
 //   aravis_bare_client --addresses=127.0.0.2,127.0.0.3 --seconds=30 --rate=20 --buffers=10
@@ -81,8 +81,8 @@ bool setUp(Camera& camera, size_t buffers) {
     return false;
   }
   const gint64 socketBuffer = std::min<gint64>(std::max<gint64>(2 * payload + 65536, 1 << 20), 64 << 20);
-  g_object_set(camera.stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size",
-               static_cast<gint>(socketBuffer), "frame-retention", kFrameRetentionUs, nullptr);
+  g_object_set(camera.stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size", 0,
+               "frame-retention", kFrameRetentionUs, nullptr);
   Zazod::Aravis::StreamSocketSizer::resize(arv_gv_stream_get_port(ARV_GV_STREAM(camera.stream)),
                                            static_cast<size_t>(socketBuffer));
   for (size_t i = 0; i < buffers; ++i) {

@@ -193,14 +193,16 @@ void AravisDevice::startStreaming(size_t bufferCount) {
     throw RUNTIME_EXCEPTION("StartGrabbing: Aravis could not create a stream.");
   }
   if (ARV_IS_GV_STREAM(stream)) {
-    // A fixed socket buffer that holds a couple of frames (the automatic one is sized after the
-    // first frame, which it then loses). An incomplete frame is kept for half a second, so a
-    // receiving thread that a busy machine leaves waiting does not time out frames that are whole.
+    // A socket buffer that holds a couple of frames, set here before the start: Aravis's automatic
+    // one is sized after the first frame, which it then loses. Aravis is told to leave the socket
+    // alone (a fixed size of 0): when it applies a size of its own at the first frame it uses
+    // plain SO_RCVBUF, which the kernel caps at net.core.rmem_max, and so undoes the larger size
+    // set here; the kernel then drops packets of every frame that arrives while the one before is
+    // still being read. An incomplete frame is kept for half a second, so a receiving thread that a
+    // busy machine leaves waiting does not time out frames that are whole.
     const gint64 socketBuffer = std::min<gint64>(std::max<gint64>(2 * payload + 65536, 1 << 20), 64 << 20);
-    g_object_set(stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size",
-                 static_cast<gint>(socketBuffer), "frame-retention", static_cast<guint>(kFrameRetentionUs),
-                 nullptr);
-    // Aravis would apply it only when the first frame arrives: too late for that frame.
+    g_object_set(stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size", 0,
+                 "frame-retention", static_cast<guint>(kFrameRetentionUs), nullptr);
     StreamSocketSizer::resize(arv_gv_stream_get_port(ARV_GV_STREAM(stream)),
                               static_cast<size_t>(socketBuffer));
   }

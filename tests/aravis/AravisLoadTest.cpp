@@ -6,7 +6,9 @@
 // The process runs inside a private network namespace with only loopback (see AravisTestMain);
 // each camera listens on an address of its own, added to that namespace's loopback.
 #include <arv.h>
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <QString>
 #include <chrono>
@@ -250,6 +252,41 @@ TEST_F(AravisLoad, CameraVanishingMidFrameGivesNoGoodFrameAndTheNextOpenWorks) {
   EXPECT_EQ(tally.frames, 2u);
   EXPECT_EQ(tally.mismatched, 0u);
   EXPECT_EQ(tally.phases.size(), 2u);
+}
+
+// The largest receive buffer of this process's UDP sockets (the stream's is the largest by far).
+int largestUdpReceiveBuffer() {
+  int largest = 0;
+  DIR* descriptors = opendir("/proc/self/fd");
+  while (dirent* entry = descriptors != nullptr ? readdir(descriptors) : nullptr) {
+    const int fd = std::atoi(entry->d_name);
+    int type = 0;
+    int size = 0;
+    socklen_t length = sizeof type;
+    if (fd > 2 && getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_DGRAM) {
+      length = sizeof size;
+      if (getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, &length) == 0 && size > largest) {
+        largest = size;
+      }
+    }
+  }
+  if (descriptors != nullptr) {
+    closedir(descriptors);
+  }
+  return largest;
+}
+
+// The stream's socket keeps the buffer the SDK layer gave it before the start (two frames) after
+// frames have arrived; Aravis, left to size it itself at the first frame, would cap it at the
+// system's default limit and let the kernel drop packets of 4 MiB frames.
+TEST_F(AravisLoad, TheStreamSocketKeepsItsBufferOfTwoFramesOnceFramesArrive) {
+  Camera& camera = startCamera(2);
+  LogCapture log;
+  size_t outcomes = 0;
+  for (int snap = 0; snap < 2; ++snap) {
+    ASSERT_TRUE(snapRound({&camera}, log, outcomes)) << "snap " << snap;
+  }
+  EXPECT_GE(largestUdpReceiveBuffer(), 2 * static_cast<int>(kSide * kSide) + 65536);
 }
 
 }  // namespace
