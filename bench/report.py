@@ -4,7 +4,7 @@ figures as JSON, with the goals beside them.
 
   report.py --frames F.json --allocs A.json --callgrind SHORT.out LONG.out SHORT_N LONG_N
             [--debug-off F.json A.json SHORT.out LONG.out]
-            [--aravis ARAVIS.json ARAVIS.txt] --json OUT.json
+            [--aravis ARAVIS.json ARAVIS.txt] [--aravis-scale SCALE.json] --json OUT.json
 
 --debug-off gives the same emulated runs with the module's debug lines switched off; their rows
 follow the ones with the lines on, each with its own goals.
@@ -201,6 +201,7 @@ def main():
     parser.add_argument("--debug-off", nargs=4, metavar=("FRAMES", "ALLOCS", "CALLGRIND_SHORT", "CALLGRIND_LONG"),
                         help="the same runs with the module's debug lines switched off")
     parser.add_argument("--aravis", nargs=2, metavar=("JSON", "TEXT"))
+    parser.add_argument("--aravis-scale", metavar="SCALE_JSON")
     parser.add_argument("--json", required=True)
     args = parser.parse_args()
 
@@ -244,6 +245,13 @@ def main():
     else:
         results["aravis"] = None
 
+    # 6, 7. Aravis at production load
+    if args.aravis_scale:
+        scale = aravis_scale_rows(args.aravis_scale)
+        if scale is not None:
+            rows.extend(scale["rows"])
+            results["aravis_scale"] = scale["figures"]
+
     results["rows"] = [{"row": r[0], "measure": r[1], "figure": r[2], "goal": r[3], "met": r[4]} for r in rows]
     with open(args.json, "w") as out:
         json.dump(results, out, indent=2)
@@ -275,6 +283,81 @@ def aravis_rows(json_path, text_path):
         figures.update(trigger_hz=int(hz), baseline_frames_per_s=float(base), ratio=float(ratio))
         rows.append(("5 aravis", f"software triggers at {hz}/s: module vs arv-camera-test (the fake camera answers about 25 triggers/s)",
                      f"{module} vs {base} frames/s, ratio {ratio}", ">= 0.95", float(ratio) >= 0.95))
+    return {"rows": rows, "figures": figures}
+
+
+def run_figures(run):
+    """Frames/s in all and per camera, triggers without a frame, CPU per delivered frame."""
+    seconds = run.get("seconds") or 0
+    delivered = run.get("delivered", 0)
+    per_camera = [n / seconds for n in run.get("per_camera", [])] if seconds else []
+    return {
+        "frames_per_s": delivered / seconds if seconds else 0,
+        "frames_per_s_per_camera": per_camera,
+        "triggers_without_frame": run.get("snaps", 0) - delivered - run.get("failed", 0),
+        "cpu_ms_per_frame": run["cpu_seconds"] * 1e3 / delivered if delivered else 0,
+        "fake_cpu_share": run.get("fake_cpu_seconds", 0) / seconds if seconds else 0,
+    }
+
+
+def describe_run(run, figures):
+    spread = "-"
+    if figures["frames_per_s_per_camera"]:
+        spread = f"{fmt(min(figures['frames_per_s_per_camera']))}..{fmt(max(figures['frames_per_s_per_camera']))}"
+    return (f"{fmt(figures['frames_per_s'])} frames/s in all (per camera {spread}) of {run['snaps']} triggers, "
+            f"{figures['triggers_without_frame']} triggers without a frame, {run['failed']} failed")
+
+
+def aravis_scale_rows(path):
+    try:
+        data = json.load(open(path))
+    except (OSError, ValueError) as error:
+        print(f"aravis scale figures unreadable: {error}", file=sys.stderr)
+        return None
+    rows, figures = [], {"scale": [], "loss": None}
+    for entry in data.get("scale", []):
+        n = entry["cameras"]
+        packets = f"{entry['packet_size']}-byte packets" if entry.get("packet_size") else "1400-byte packets"
+        label = f"6 aravis {entry['width']}x{entry['height']} at {entry['rate']}/s, {packets}, {n} camera(s)"
+        module, bare = entry["module"], entry["bare_client"]
+        fm, fb = run_figures(module), run_figures(bare)
+        rows.append((label, "module (loaded, one snapping thread per camera)", describe_run(module, fm), "", None))
+        rows.append((label, f"bare libaravis client, {entry['buffers']} buffers, same socket buffer",
+                     describe_run(bare, fb), "", None))
+        rows.append((label, "triggers without a frame, module vs bare client",
+                     f"{fm['triggers_without_frame']} vs {fb['triggers_without_frame']}",
+                     "<= bare client's", fm["triggers_without_frame"] <= fb["triggers_without_frame"]))
+        rows.append((label, "failed frames through the module (no injected loss)", str(module["failed"]), "0",
+                     module["failed"] == 0))
+        ratio = fm["cpu_ms_per_frame"] / fb["cpu_ms_per_frame"] if fb["cpu_ms_per_frame"] else 0
+        rows.append((label, "CPU of the receiving process per delivered frame, module vs bare client",
+                     f"{fmt(fm['cpu_ms_per_frame'], 2)} ms vs {fmt(fb['cpu_ms_per_frame'], 2)} ms, ratio {fmt(ratio, 3)}",
+                     "<= 1.05", 0 < ratio <= 1.05))
+        rows.append((label, "CPU of the fake cameras (cores busy), during the module's run / the bare client's",
+                     f"{fmt(fm['fake_cpu_share'], 2)} / {fmt(fb['fake_cpu_share'], 2)}", "report", None))
+        allocs = entry["sdk_allocations"]
+        rate = allocs["allocations"] / allocs["frames"] if allocs["frames"] else -1
+        rows.append((label, f"heap allocations per frame on the SDK layer's grab-loop threads, over {allocs['frames']} frames",
+                     fmt(rate, 2), "0", rate == 0))
+        figures["scale"].append(dict(entry, module_figures=fm, bare_client_figures=fb, cpu_ratio=ratio,
+                                     sdk_allocations_per_frame=rate))
+    loss = data.get("loss")
+    if loss:
+        label = f"7 aravis loss {loss['loss_per_thousand'] / 10:g} %, {loss['cameras']} cameras"
+        if not loss.get("pattern_learnt") or "module" not in loss:
+            rows.append((label, "pixels checked against the fake camera's test pattern",
+                         "the pattern could not be learnt from a camera without loss", "", False))
+        else:
+            run = loss["module"]
+            fl = run_figures(run)
+            answered = run["delivered"] + run["failed"]
+            rows.append((label, f"module, {loss['packet_size']}-byte packets (the fake camera resends nothing)",
+                         describe_run(run, fl) + f"; {fmt(100 * run['delivered'] / answered if answered else 0)} % of answered triggers whole",
+                         "", None))
+            rows.append((label, "delivered frames not equal to the test pattern, or repeating the frame before",
+                         f"{run['mismatched']} mismatched, {run['not_advancing']} repeated, of {run['delivered']}",
+                         "0", run["mismatched"] == 0 and run["not_advancing"] == 0))
+            figures["loss"] = dict(loss, module_figures=fl)
     return {"rows": rows, "figures": figures}
 
 

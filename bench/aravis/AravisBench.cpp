@@ -9,7 +9,6 @@
 // frames on loopback, which would compare the module with a broken setup.
 #include <CameraInterface.h>
 #include <benchmark/benchmark.h>
-#include <net/if.h>
 
 #include <QtGlobal>
 #include <chrono>
@@ -22,6 +21,7 @@
 
 #include "FakeCamera.h"
 #include "LoadedModule.h"
+#include "NetworkNamespace.h"
 #include "RecordingSink.h"
 
 namespace {
@@ -45,17 +45,6 @@ void quietDebug(QtMsgType type, const QMessageLogContext& /*context*/, const QSt
   if (type != QtDebugMsg) {
     std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
   }
-}
-
-bool onlyLoopback() {
-  std::vector<std::string> names;
-  if (struct if_nameindex* interfaces = if_nameindex()) {
-    for (struct if_nameindex* entry = interfaces; entry->if_index != 0; ++entry) {
-      names.push_back(entry->if_name);
-    }
-    if_freenameindex(interfaces);
-  }
-  return names == std::vector<std::string>{"lo"};
 }
 
 void SnapToFrame(benchmark::State& state) {
@@ -124,7 +113,7 @@ double baselineRate() {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  if (!onlyLoopback()) {
+  if (!NetworkNamespace::onlyLoopback()) {
     std::fprintf(stderr, "aravis_bench: run it inside a private network namespace: scripts/netns %s\n",
                  argv[0]);
     return 1;

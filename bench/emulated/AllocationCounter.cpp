@@ -16,9 +16,13 @@ namespace {
 
 std::atomic<bool> g_counting{false};
 std::atomic<uint64_t> g_count{0};
+std::atomic<bool> g_enrolledOnly{false};
+// Static TLS of the executable: reading it never allocates.
+thread_local bool t_enrolled = false;
 
 inline void note() {
-  if (g_counting.load(std::memory_order_relaxed)) {
+  if (g_counting.load(std::memory_order_relaxed) &&
+      (t_enrolled || !g_enrolledOnly.load(std::memory_order_relaxed))) {
     g_count.fetch_add(1, std::memory_order_relaxed);
   }
 }
@@ -33,6 +37,10 @@ void AllocationCounter::start() {
 void AllocationCounter::stop() { g_counting.store(false, std::memory_order_seq_cst); }
 
 uint64_t AllocationCounter::count() { return g_count.load(std::memory_order_relaxed); }
+
+void AllocationCounter::countEnrolledThreadsOnly() { g_enrolledOnly.store(true, std::memory_order_seq_cst); }
+
+void AllocationCounter::enrolThisThread() { t_enrolled = true; }
 
 extern "C" {
 

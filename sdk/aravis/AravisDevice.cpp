@@ -9,6 +9,7 @@
 
 #include "AravisReaper.h"
 #include "GvcpProbe.h"
+#include "ImageExtent.h"
 #include "StreamSocketSizer.h"
 #include "gcbase/GCException.h"
 #include "genapi/ICommand.h"
@@ -22,11 +23,15 @@ constexpr unsigned int kWaitSliceMs = 20;
 // How long Aravis keeps waiting for the missing packets of a frame.
 constexpr unsigned int kFrameRetentionUs = 500000;
 // Error codes of failed results: this base plus one plus Aravis's buffer status (UNKNOWN is -1),
-// and one code of its own for a payload that is no single image.
+// and codes of its own for a payload that is no single image and for an image beyond its data.
 constexpr uint32_t kBufferErrorBase = 0xE2000000u;
 constexpr uint32_t kUnsupportedPayloadCode = kBufferErrorBase + 0x100u;
 constexpr const char* kUnsupportedPayload =
     "The frame's payload is no single image in the buffer this SDK handed to Aravis.";
+// A leader that describes a larger image than the data received (or the buffer) holds.
+constexpr uint32_t kImageBeyondDataCode = kBufferErrorBase + 0x101u;
+constexpr const char* kImageBeyondData =
+    "The frame's leader describes a larger image than the data received for it.";
 
 uint32_t errorCode(ArvBufferStatus status) { return kBufferErrorBase + static_cast<uint32_t>(status + 1); }
 
@@ -188,14 +193,16 @@ void AravisDevice::startStreaming(size_t bufferCount) {
     throw RUNTIME_EXCEPTION("StartGrabbing: Aravis could not create a stream.");
   }
   if (ARV_IS_GV_STREAM(stream)) {
-    // A fixed socket buffer that holds a couple of frames (the automatic one is sized after the
-    // first frame, which it then loses). An incomplete frame is kept for half a second, so a
-    // receiving thread that a busy machine leaves waiting does not time out frames that are whole.
+    // A socket buffer that holds a couple of frames, set here before the start: Aravis's automatic
+    // one is sized after the first frame, which it then loses. Aravis is told to leave the socket
+    // alone (a fixed size of 0): when it applies a size of its own at the first frame it uses
+    // plain SO_RCVBUF, which the kernel caps at net.core.rmem_max, and so undoes the larger size
+    // set here; the kernel then drops packets of every frame that arrives while the one before is
+    // still being read. An incomplete frame is kept for half a second, so a receiving thread that a
+    // busy machine leaves waiting does not time out frames that are whole.
     const gint64 socketBuffer = std::min<gint64>(std::max<gint64>(2 * payload + 65536, 1 << 20), 64 << 20);
-    g_object_set(stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size",
-                 static_cast<gint>(socketBuffer), "frame-retention", static_cast<guint>(kFrameRetentionUs),
-                 nullptr);
-    // Aravis would apply it only when the first frame arrives: too late for that frame.
+    g_object_set(stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size", 0,
+                 "frame-retention", static_cast<guint>(kFrameRetentionUs), nullptr);
     StreamSocketSizer::resize(arv_gv_stream_get_port(ARV_GV_STREAM(stream)),
                               static_cast<size_t>(socketBuffer));
   }
@@ -305,12 +312,17 @@ void AravisDevice::fill(Buffer& entry) {
     const void* data = arv_buffer_get_image_data(buffer, &size);
     const gint width = arv_buffer_get_image_width(buffer);
     const gint height = arv_buffer_get_image_height(buffer);
-    if (data == slot->buffer() && width > 0 && height > 0) {
-      slot->setSucceeded(static_cast<uint32_t>(width), static_cast<uint32_t>(height), size, frameId,
-                         timeStamp);
+    if (data != slot->buffer() || width <= 0 || height <= 0) {
+      slot->setFailed(kUnsupportedPayloadCode, kUnsupportedPayload, frameId, timeStamp);
       return;
     }
-    slot->setFailed(kUnsupportedPayloadCode, kUnsupportedPayload, frameId, timeStamp);
+    const uint32_t bitsPerPixel = ARV_PIXEL_FORMAT_BIT_PER_PIXEL(arv_buffer_get_image_pixel_format(buffer));
+    if (!ImageExtent::fits(static_cast<uint32_t>(width), static_cast<uint32_t>(height), bitsPerPixel,
+                           std::min(size, slot->bufferSize()))) {
+      slot->setFailed(kImageBeyondDataCode, kImageBeyondData, frameId, timeStamp);
+      return;
+    }
+    slot->setSucceeded(static_cast<uint32_t>(width), static_cast<uint32_t>(height), size, frameId, timeStamp);
     return;
   }
   slot->setFailed(errorCode(status), statusDescription(status), frameId, timeStamp);
