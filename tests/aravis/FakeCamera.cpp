@@ -22,8 +22,11 @@ constexpr unsigned int kReadinessProbeMs = 100;
 
 }  // namespace
 
-FakeCamera::FakeCamera(std::string serialNumber, std::vector<std::string> extraArguments)
-    : m_serialNumber(std::move(serialNumber)), m_extraArguments(std::move(extraArguments)) {}
+FakeCamera::FakeCamera(std::string serialNumber, std::vector<std::string> extraArguments,
+                       std::string listenAddress)
+    : m_serialNumber(std::move(serialNumber)),
+      m_extraArguments(std::move(extraArguments)),
+      m_listenAddress(std::move(listenAddress)) {}
 
 FakeCamera::~FakeCamera() { stop(); }
 
@@ -36,7 +39,7 @@ bool FakeCamera::start() {
   if (m_pid > 0) {
     return true;
   }
-  std::vector<std::string> arguments{ARV_FAKE_GV_CAMERA, "-i", address(), "-s", m_serialNumber};
+  std::vector<std::string> arguments{ARV_FAKE_GV_CAMERA, "-i", m_listenAddress, "-s", m_serialNumber};
   arguments.insert(arguments.end(), m_extraArguments.begin(), m_extraArguments.end());
   std::vector<char*> argv;
   for (std::string& argument : arguments) {
@@ -56,7 +59,7 @@ bool FakeCamera::start() {
   m_pid = pid;
   for (int attempt = 0; attempt < kReadinessTries; ++attempt) {
     Zazod::Aravis::GvcpProbe::Identity identity;
-    if (Zazod::Aravis::GvcpProbe::identify(address(), kReadinessProbeMs, identity) &&
+    if (Zazod::Aravis::GvcpProbe::identify(m_listenAddress, kReadinessProbeMs, identity) &&
         identity.serialNumber == m_serialNumber) {
       return true;
     }
