@@ -1,5 +1,7 @@
 #include "OutageSchedule.h"
 
+#include "SoakJournal.h"
+
 OutageSchedule::OutageSchedule(std::vector<FakeCamera*> cameras, Settings settings)
     : m_cameras(std::move(cameras)), m_settings(settings), m_random(settings.seed) {
   m_outages.reserve(256);
@@ -42,10 +44,16 @@ void OutageSchedule::run() {
     FakeCamera& camera = *m_cameras[next];
     Outage outage{next, Clock::now(), {}, false};
     camera.kill();
+    SoakJournal::note(
+        QStringLiteral("fake camera %1 killed").arg(QString::fromStdString(camera.serialNumber())));
     // Down for the while even when stopping, so that every outage looks the same to the host.
     std::this_thread::sleep_until(outage.killed + seconds(m_settings.downSeconds));
     outage.returned = camera.start();
     outage.back = Clock::now();
+    SoakJournal::note(
+        QStringLiteral("fake camera %1 %2")
+            .arg(QString::fromStdString(camera.serialNumber()),
+                 outage.returned ? QStringLiteral("back") : QStringLiteral("did not come back")));
     m_outages.push_back(outage);
     next = (next + 1) % m_cameras.size();
   }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "SoakJournal.h"
 #include "SoakLogRouter.h"
 
 namespace {
@@ -46,8 +47,10 @@ const char* SoakCamera::operationName(int operation) {
   }
 }
 
-SoakCamera::SoakCamera(const ModuleLoader& loader, QString key, double rate, size_t expectedSnaps)
+SoakCamera::SoakCamera(const ModuleLoader& loader, std::mutex& lifecycle, QString key, double rate,
+                       size_t expectedSnaps)
     : m_loader(loader),
+      m_lifecycle(lifecycle),
       m_key(std::move(key)),
       m_period(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate))),
       m_collector(0, 0),
@@ -133,7 +136,10 @@ bool SoakCamera::openAndStart() {
     }
     ++m_openAttempts;
     const bool opened = call(Open, [&] {
-      m_camera = std::make_unique<CameraHandle>(m_loader, &m_config, m_sink.get());
+      {
+        std::lock_guard<std::mutex> lifecycle(m_lifecycle);
+        m_camera = std::make_unique<CameraHandle>(m_loader, &m_config, m_sink.get());
+      }
       return m_camera->get()->IOpenCamera() == 1;
     });
     bool started = false;
@@ -143,6 +149,10 @@ bool SoakCamera::openAndStart() {
     }
     if (started) {
       m_delivering.store(false);
+      if (m_lostBefore) {
+        SoakJournal::note(
+            QStringLiteral("%1 open and started again (attempt %2)").arg(m_key).arg(m_openAttempts));
+      }
       return true;
     }
     closeAndDelete();
@@ -166,7 +176,7 @@ bool SoakCamera::snapUntilLost() {
     if (!call(Snap, [&] { return m_camera->get()->ISnapCamera(0) == 1; })) {
       m_collector.snapWithdrawn();
       ++m_refused;
-      noticeLoss(Clock::now());
+      noticeLoss(Clock::now(), "a refused snap");
       return true;
     }
     ++m_snapped;
@@ -179,6 +189,7 @@ bool SoakCamera::snapUntilLost() {
       if (m_lostBefore) {
         m_recoveries.push_back(Recovery{m_noticed, counts.lastFrame});
         m_lostBefore = false;
+        SoakJournal::note(QStringLiteral("%1 delivers again").arg(m_key));
       }
     }
     const uint64_t answered = counts.delivered + counts.failed;
@@ -187,17 +198,19 @@ bool SoakCamera::snapUntilLost() {
       lastProgress = now;
     } else if (now - lastProgress > kSilenceBound) {
       ++m_silences;
-      noticeLoss(now);
+      noticeLoss(now, "snaps without an answer for 2 s");
       return true;
     }
   }
 }
 
-void SoakCamera::noticeLoss(Clock::time_point when) {
+void SoakCamera::noticeLoss(Clock::time_point when, const char* sign) {
+  SoakJournal::note(QStringLiteral("%1 lost: %2").arg(m_key, QLatin1String(sign)));
   // A camera lost again before its first frame is still in the same outage.
   if (!m_lostBefore) {
     m_noticed = when;
     m_lostBefore = true;
+    ++m_losses;
   }
 }
 
@@ -209,6 +222,7 @@ void SoakCamera::closeAndDelete() {
     if (m_camera->get() != nullptr) {
       m_camera->get()->ICloseCamera();
     }
+    std::lock_guard<std::mutex> lifecycle(m_lifecycle);
     m_camera.reset();
     return true;
   });

@@ -35,7 +35,11 @@ class SoakCamera {
     Clock::time_point recovered;  // the first frame after the camera was started again
   };
 
-  SoakCamera(const ModuleLoader& loader, QString key, double rate, size_t expectedSnaps);
+  // `lifecycle` is held around every Camera_Create and Camera_Delete: the module keeps its count of
+  // live camera objects in a plain integer, so a host creates and deletes them on one thread at a
+  // time.
+  SoakCamera(const ModuleLoader& loader, std::mutex& lifecycle, QString key, double rate,
+             size_t expectedSnaps);
   ~SoakCamera();
   SoakCamera(const SoakCamera&) = delete;
   SoakCamera& operator=(const SoakCamera&) = delete;
@@ -55,6 +59,8 @@ class SoakCamera {
   uint64_t snapped() const { return m_snapped; }
   uint64_t refused() const { return m_refused; }
   uint64_t silences() const { return m_silences; }
+  // Losses noticed: a refused snap or a silence, counted once per outage.
+  uint64_t losses() const { return m_losses; }
   uint64_t openAttempts() const { return m_openAttempts; }
   uint64_t moduleExceptions() const { return m_moduleExceptions; }
   const std::vector<Recovery>& recoveries() const { return m_recoveries; }
@@ -67,7 +73,7 @@ class SoakCamera {
   bool openAndStart();
   // Snaps until the camera is gone (true) or the loop is asked to end (false).
   bool snapUntilLost();
-  void noticeLoss(Clock::time_point when);
+  void noticeLoss(Clock::time_point when, const char* sign);
   void closeAndDelete();
   // Waits until `deadline` or the end of the loop; false when the loop is to end.
   bool pause(Clock::time_point deadline);
@@ -77,6 +83,7 @@ class SoakCamera {
   bool call(Operation operation, Call callable);
 
   const ModuleLoader& m_loader;
+  std::mutex& m_lifecycle;
   const QString m_key;
   const Clock::duration m_period;
   FrameCollector m_collector;
@@ -98,6 +105,7 @@ class SoakCamera {
   uint64_t m_snapped = 0;
   uint64_t m_refused = 0;
   uint64_t m_silences = 0;
+  uint64_t m_losses = 0;
   uint64_t m_openAttempts = 0;
   uint64_t m_moduleExceptions = 0;
   std::vector<Recovery> m_recoveries;

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -200,10 +201,12 @@ int soak(const Options& options) {
 
   const double runSeconds = options.minutes * 60.0;
   const auto expectedSnaps = static_cast<size_t>(options.rate * runSeconds * 1.2) + 100;
+  std::mutex lifecycle;
   std::vector<std::unique_ptr<SoakCamera>> cameras;
   for (size_t i = 0; i < 2; ++i) {
-    cameras.push_back(std::make_unique<SoakCamera>(
-        loader, QStringLiteral("basler %1").arg(QLatin1String(serials[i])), options.rate, expectedSnaps));
+    cameras.push_back(std::make_unique<SoakCamera>(loader, lifecycle,
+                                                   QStringLiteral("basler %1").arg(QLatin1String(serials[i])),
+                                                   options.rate, expectedSnaps));
   }
   const Clock::time_point begun = Clock::now();
   const Clock::time_point end =
@@ -288,7 +291,7 @@ int soak(const Options& options) {
               .arg(pairing.withoutFrame())
               .arg(camera.refused())
               .arg(made)
-              .arg(camera.refused() + camera.silences())
+              .arg(camera.losses())
               .arg(stats.count > 0 ? secondsText(stats.p50) : QStringLiteral("-"))
               .arg(stats.count > 0 ? secondsText(stats.max) : QStringLiteral("-"))
               .arg(camera.openAttempts()));
@@ -330,7 +333,8 @@ int soak(const Options& options) {
   const bool recoveryMet =
       allReturned && allRecovered && (recoverAll.empty() || recovery.max <= kRecoveryGoalSeconds);
   const bool rssMet = afterCycle != nullptr && growth < kRssGrowthGoalBytes;
-  const bool threadsMet = last.threads == threadsAfterCycle && threadsAfterClose <= threadsBeforeOpen + 1;
+  // The SDK's one release thread for lost cameras, started at the first outage, stays.
+  const bool threadsMet = last.threads <= threadsAtStart + 1 && threadsAfterClose <= threadsBeforeOpen + 1;
   const bool deliveringMet = started && deliveringAtEnd && exceptions == 0;
 
   print(QStringLiteral("| measure | figure | goal | |"));
@@ -354,9 +358,8 @@ int soak(const Options& options) {
             .arg(verdict(rssMet)));
   print(QStringLiteral(
             "| threads | before opening %1, grabbing at the start %2, after the first cycle %3, at the "
-            "end %4, after closing %5 | none left over: at the end as after the first cycle, and after "
-            "closing at most the SDK's one release thread for lost cameras more than before opening "
-            "| %6 |")
+            "end %4, after closing %5 | none left over: at the end and after closing at most one more "
+            "than at the start and before opening (the SDK's release thread for lost cameras) | %6 |")
             .arg(threadsBeforeOpen)
             .arg(threadsAtStart)
             .arg(threadsAfterCycle)
