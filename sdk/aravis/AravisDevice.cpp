@@ -168,7 +168,21 @@ GenApi::INodeMap& AravisDevice::nodeMap() {
 void AravisDevice::startStreaming(size_t bufferCount) {
   std::lock_guard<std::mutex> control(m_controlMutex);
   stopStreamingLocked();
-  std::lock_guard<std::recursive_mutex> lock(m_link->mutex());
+  GError* error = nullptr;
+  {
+    // The waiter's lock before the link's, in the order stopping takes them.
+    std::lock_guard<std::mutex> wait(m_waitMutex);
+    std::lock_guard<std::recursive_mutex> lock(m_link->mutex());
+    startStreamingLocked(bufferCount, error);
+  }
+  if (error != nullptr) {
+    stopStreamingLocked();
+    std::lock_guard<std::recursive_mutex> lock(m_link->mutex());
+    m_link->check(error, "StartGrabbing: AcquisitionStart");
+  }
+}
+
+void AravisDevice::startStreamingLocked(size_t bufferCount, GError*& acquisitionError) {
   m_link->throwIfLost("StartGrabbing");
   if (m_device == nullptr) {
     throw LOGICAL_ERROR_EXCEPTION("StartGrabbing: the camera device is not open.");
@@ -213,16 +227,9 @@ void AravisDevice::startStreaming(size_t bufferCount) {
     m_outstandingTriggers = 0;
   }
   m_cancelled.store(false);
-  {
-    std::lock_guard<std::mutex> wait(m_waitMutex);
-    m_stream = stream;
-  }
+  m_stream = stream;
   m_streaming.store(true);
-  arv_device_execute_command(m_device, "AcquisitionStart", &error);
-  if (error != nullptr) {
-    stopStreamingLocked();
-    m_link->check(error, "StartGrabbing: AcquisitionStart");
-  }
+  arv_device_execute_command(m_device, "AcquisitionStart", &acquisitionError);
 }
 
 void AravisDevice::stopStreaming() {

@@ -30,6 +30,7 @@
 typedef struct _ArvDevice ArvDevice;
 typedef struct _ArvStream ArvStream;
 typedef struct _ArvBuffer ArvBuffer;
+typedef struct _GError GError;
 
 namespace Zazod::Aravis {
 
@@ -64,6 +65,9 @@ class AravisDevice : public Pylon::Internal::Device {
   };
 
   ArvDevice* connect(const std::string& operation);
+  // With the waiter's and the link's locks held: creates the stream, hands it the buffers and
+  // starts acquisition; a failure of AcquisitionStart is left in `acquisitionError`.
+  void startStreamingLocked(size_t bufferCount, GError*& acquisitionError);
   void stopStreamingLocked();
   void requeueFreeSlots();
   void fill(Buffer& entry);
