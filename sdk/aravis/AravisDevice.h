@@ -30,7 +30,6 @@
 typedef struct _ArvDevice ArvDevice;
 typedef struct _ArvStream ArvStream;
 typedef struct _ArvBuffer ArvBuffer;
-typedef struct _GError GError;
 
 namespace Zazod::Aravis {
 
