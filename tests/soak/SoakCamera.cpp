@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "ProcessProbe.h"
 #include "SoakJournal.h"
 #include "SoakLogRouter.h"
 
@@ -189,7 +190,9 @@ bool SoakCamera::snapUntilLost() {
       if (m_lostBefore) {
         m_recoveries.push_back(Recovery{m_noticed, counts.lastFrame});
         m_lostBefore = false;
-        SoakJournal::note(QStringLiteral("%1 delivers again").arg(m_key));
+        SoakJournal::note(QStringLiteral("%1 delivers again (resident memory %2 KiB)")
+                              .arg(m_key)
+                              .arg(ProcessProbe::residentBytes() / 1024));
       }
     }
     const uint64_t answered = counts.delivered + counts.failed;

@@ -280,11 +280,14 @@ int soak(const Options& options) {
       }
       ++made;
       allReturned = allReturned && outage.returned;
-      // The first frame after the camera came back.
+      // The first frame after the kill. The schedule notes the return once the camera has answered
+      // its own probe, which the host's open may beat by a few milliseconds: that is no time to
+      // recover at all.
       bool found = false;
       for (const SoakCamera::Recovery& recovery : camera.recoveries()) {
-        if (recovery.recovered >= outage.back) {
-          recover.push_back(std::chrono::duration<double>(recovery.recovered - outage.back).count());
+        if (recovery.recovered > outage.killed) {
+          recover.push_back(
+              std::max(0.0, std::chrono::duration<double>(recovery.recovered - outage.back).count()));
           firstCycle = std::min(firstCycle, recovery.recovered);
           found = true;
           break;
