@@ -42,7 +42,7 @@ void FrameCollector::OnFrameReady(ICameraObject* camera) {
     if (keep) {
       m_kept.push_back(KeptFrame{ordinal, imageNumber, std::move(copy)});
     }
-    answerSnap(now, true);
+    m_answers.push_back(SnapPairing::Answer{now, true});
   }
   m_changed.notify_all();
 }
@@ -51,7 +51,7 @@ void FrameCollector::onFailedGrab() {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     ++m_counts.failed;
-    answerSnap(Clock::now(), false);
+    m_answers.push_back(SnapPairing::Answer{Clock::now(), false});
   }
   m_changed.notify_all();
 }
@@ -63,25 +63,20 @@ void FrameCollector::onSkippedImages(uint64_t count) {
 
 void FrameCollector::snapFired(Clock::time_point when) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  m_pendingSnaps.push_back(when);
+  m_snaps.push_back(when);
 }
 
 void FrameCollector::snapWithdrawn() {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (!m_pendingSnaps.empty()) {
-    m_pendingSnaps.pop_back();
+  if (!m_snaps.empty()) {
+    m_snaps.pop_back();
   }
 }
 
-void FrameCollector::answerSnap(Clock::time_point now, bool delivered) {
-  if (m_pendingSnaps.empty()) {
-    return;  // a frame of the camera's own trigger
-  }
-  const Clock::time_point fired = m_pendingSnaps.front();
-  m_pendingSnaps.pop_front();
-  if (delivered) {
-    m_latenciesMs.push_back(std::chrono::duration<double, std::milli>(now - fired).count());
-  }
+void FrameCollector::reserve(size_t snaps) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_snaps.reserve(snaps);
+  m_answers.reserve(snaps);
 }
 
 FrameCollector::Counts FrameCollector::counts() const {
@@ -106,7 +101,12 @@ std::vector<KeptFrame> FrameCollector::takeKept() {
   return taken;
 }
 
-std::vector<double> FrameCollector::latenciesMs() const {
+SnapPairing FrameCollector::pairing(Clock::duration timeout) const {
   std::lock_guard<std::mutex> lock(m_mutex);
-  return m_latenciesMs;
+  return SnapPairing::of(m_snaps, m_answers, timeout);
+}
+
+FrameCollector::Clock::time_point FrameCollector::lastSnap() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_snaps.empty() ? Clock::time_point() : m_snaps.back();
 }

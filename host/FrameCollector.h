@@ -1,7 +1,8 @@
-// FrameCollector: the host's frame sink. On the grab thread it counts every frame, takes the time
-// from the snap that triggered it, and copies the pixels of the frames the host keeps (the buffer is
-// valid only during OnFrameReady). Failed grabs and skipped images, which the module only logs,
-// reach it from the log capture. The host's thread waits on it with a timeout.
+// FrameCollector: the host's frame sink. On the grab thread it counts every frame, notes when it
+// came, and copies the pixels of the frames the host keeps (the buffer is valid only during
+// OnFrameReady). Failed grabs and skipped images, which the module only logs, reach it from the log
+// capture. The host's thread notes each snap it fires, waits on the collector with a timeout, and
+// at the end pairs the snaps with the answers (SnapPairing).
 #pragma once
 
 #include <CameraInterface.h>
@@ -10,11 +11,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <vector>
 
 #include "LogCapture.h"
+#include "SnapPairing.h"
 
 struct KeptFrame {
   uint64_t ordinal;      // 0 for the first frame delivered
@@ -47,10 +48,12 @@ class FrameCollector : public ICameraFrameSink, public LogObserver {
   void onFailedGrab() override;
   void onSkippedImages(uint64_t count) override;
 
-  // A snap is about to be fired: the next frame or failed grab is its answer. snapWithdrawn()
-  // takes it back when the module refuses the snap.
+  // A snap is about to be fired. snapWithdrawn() takes it back when the module refuses the snap.
   void snapFired(Clock::time_point when);
   void snapWithdrawn();
+  // Room for this many snaps and as many answers, so that a long run does not grow its records
+  // while frames come.
+  void reserve(size_t snaps);
 
   Counts counts() const;
   // Frames delivered plus failed grabs: the triggers that have been answered.
@@ -59,18 +62,19 @@ class FrameCollector : public ICameraFrameSink, public LogObserver {
   bool waitForMoreThan(uint64_t seen, Clock::time_point deadline);
   // The copied frames not taken yet, oldest first.
   std::vector<KeptFrame> takeKept();
-  // Snap-to-frame latencies in milliseconds, one per frame that answered a snap.
-  std::vector<double> latenciesMs() const;
+  // The snaps fired so far paired with the answers so far; an answer belongs to a snap at most
+  // `timeout` older.
+  SnapPairing pairing(Clock::duration timeout) const;
+  // When the last snap was fired; the epoch when none was.
+  Clock::time_point lastSnap() const;
 
  private:
-  void answerSnap(Clock::time_point now, bool delivered);
-
   const uint64_t m_keepEvery;
   const uint64_t m_keepLimit;
   mutable std::mutex m_mutex;
   std::condition_variable m_changed;
   Counts m_counts;
-  std::deque<Clock::time_point> m_pendingSnaps;
-  std::vector<double> m_latenciesMs;
+  std::vector<Clock::time_point> m_snaps;
+  std::vector<SnapPairing::Answer> m_answers;
   std::vector<KeptFrame> m_kept;
 };

@@ -44,6 +44,20 @@ auto callModule(const char* name, Operation operation) -> decltype(operation()) 
 
 QString seconds(double value) { return QString::number(value, 'g', 6); }
 
+// What became of the snaps that no frame or failed grab answered.
+QString withoutFrameDetail(const SnapPairing& pairing, double timeoutSeconds) {
+  QStringList parts;
+  if (pairing.ignored > 0) {
+    parts << QStringLiteral("%1 ignored by the camera, which answered a later one").arg(pairing.ignored);
+  }
+  if (pairing.unansweredAtEnd > 0) {
+    parts << QStringLiteral("%1 at the end unanswered within %2 s")
+                 .arg(pairing.unansweredAtEnd)
+                 .arg(seconds(timeoutSeconds));
+  }
+  return parts.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(parts.join(QStringLiteral("; ")));
+}
+
 void line(const QString& text) { std::cout << text.toStdString() << '\n'; }
 
 }  // namespace
@@ -100,11 +114,16 @@ int GrabCommand::execute() {
 
   const FrameCollector::Counts counts = m_collector.counts();
   if (m_ending == Ending::TimedOut) {
-    throw HostError(ExitCode::FramesMissing,
-                    QStringLiteral("frames did not arrive within %1 s: %2 of %3 came")
-                        .arg(seconds(m_options.timeoutSeconds))
-                        .arg(counts.delivered)
-                        .arg(expectedFrames()));
+    QString message = QStringLiteral("frames did not arrive within %1 s: %2 of %3 came")
+                          .arg(seconds(m_options.timeoutSeconds))
+                          .arg(counts.delivered)
+                          .arg(expectedFrames());
+    if (m_options.mode != GrabMode_HardwareTrigger) {
+      const uint64_t missing = m_collector.pairing(m_timeout).unansweredAtEnd;
+      message += missing == 1 ? QStringLiteral(", the last snap unanswered")
+                              : QStringLiteral(", the last %1 snaps unanswered").arg(missing);
+    }
+    throw HostError(ExitCode::FramesMissing, message);
   }
   if (m_ending == Ending::SnapRefused) {
     throw HostError(ExitCode::Acquisition, QStringLiteral("the camera refused snap %1 of %2 in %3 mode")
@@ -234,7 +253,17 @@ GrabCommand::Ending GrabCommand::snapAtRate() {
     }
     next += period;
   }
-  if (!awaitOutcomes(before + m_snapped)) {
+  // Until every snap is answered, or until the last snap is older than the timeout: no answer that
+  // comes later could belong to it. Snaps the camera ignored while it answered later ones are not
+  // waited for; only snaps after the last answered one are missing frames.
+  const Clock::time_point deadline = m_collector.lastSnap() + m_timeout;
+  uint64_t seen = m_collector.outcomes();
+  while (seen < before + m_snapped && m_collector.waitForMoreThan(seen, deadline)) {
+    seen = m_collector.outcomes();
+    refresh();
+  }
+  refresh();
+  if (m_collector.pairing(m_timeout).unansweredAtEnd > 0) {
     return Ending::TimedOut;
   }
   return ending;
@@ -311,7 +340,8 @@ void GrabCommand::printSummary() const {
   const FrameCollector::Counts counts = m_collector.counts();
   const double elapsed =
       counts.delivered > 0 ? std::chrono::duration<double>(counts.lastFrame - m_started).count() : 0.0;
-  const LatencyStats latency = LatencyStats::of(m_collector.latenciesMs());
+  const SnapPairing pairing = m_collector.pairing(m_timeout);
+  const LatencyStats latency = LatencyStats::of(pairing.latenciesMs);
   const auto ms = [](double value) { return QString::number(value, 'f', 2) + QStringLiteral(" ms"); };
 
   line(QStringLiteral("summary"));
@@ -326,6 +356,11 @@ void GrabCommand::printSummary() const {
     line(QStringLiteral("  snapped     %1 (%2)").arg(m_snapped).arg(refused));
   }
   line(QStringLiteral("  delivered   %1 (%2x%3)").arg(counts.delivered).arg(counts.width).arg(counts.height));
+  if (m_options.mode != GrabMode_HardwareTrigger) {
+    line(QStringLiteral("  triggers without a frame %1%2")
+             .arg(pairing.withoutFrame())
+             .arg(withoutFrameDetail(pairing, m_options.timeoutSeconds)));
+  }
   line(QStringLiteral("  failed      %1").arg(counts.failed));
   line(QStringLiteral("  skipped     %1").arg(counts.skipped));
   if (counts.unreadable > 0) {

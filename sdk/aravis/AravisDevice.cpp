@@ -56,6 +56,20 @@ const char* statusDescription(ArvBufferStatus status) {
   }
 }
 
+// Aravis builds a device's GenICam tree while it connects and frees it with the device's last
+// reference, through state that two threads must not use at once: two cameras connecting at the
+// same time crashed inside the parser's registration of feature nodes. So devices are made and
+// released one at a time in the process.
+std::mutex& deviceLifecycle() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+void releaseDevice(ArvDevice* device) {
+  std::lock_guard<std::mutex> lifecycle(deviceLifecycle());
+  g_object_unref(device);
+}
+
 void onControlLost(ArvDevice* /*device*/, gpointer link) {
   static_cast<AravisLink*>(link)->markLost("Aravis reported that control of the device was lost");
 }
@@ -85,6 +99,7 @@ ArvDevice* AravisDevice::connect(const std::string& operation) {
     GInetAddress* interfaceAddress = g_inet_address_new_from_string(local.c_str());
     GInetAddress* deviceAddress = g_inet_address_new_from_string(fields.address.c_str());
     if (interfaceAddress != nullptr && deviceAddress != nullptr) {
+      std::lock_guard<std::mutex> lifecycle(deviceLifecycle());
       device = arv_gv_device_new(interfaceAddress, deviceAddress, &error);
     }
     if (interfaceAddress != nullptr) {
@@ -94,6 +109,7 @@ ArvDevice* AravisDevice::connect(const std::string& operation) {
       g_object_unref(deviceAddress);
     }
   } else {
+    std::lock_guard<std::mutex> lifecycle(deviceLifecycle());
     device =
         arv_uv_device_new(fields.vendor.c_str(), fields.model.c_str(), fields.serialNumber.c_str(), &error);
   }
@@ -118,7 +134,7 @@ void AravisDevice::open() {
   if (ARV_IS_GV_DEVICE(device) && !arv_gv_device_is_controller(ARV_GV_DEVICE(device))) {
     // Releasing it writes to the device, which ignores a client without control: that waits for
     // Aravis's timeouts, so it happens on the reaper's thread.
-    AravisReaper::instance().release([device] { g_object_unref(device); });
+    AravisReaper::instance().release([device] { releaseDevice(device); });
     throw ACCESS_EXCEPTION("Open: the camera %s is controlled by another application.",
                            m_descriptor->fields().serialNumber.c_str());
   }
@@ -129,7 +145,7 @@ void AravisDevice::open() {
   }
   ArvGc* genicam = arv_device_get_genicam(device);
   if (genicam == nullptr) {
-    g_object_unref(device);
+    releaseDevice(device);
     throw RUNTIME_EXCEPTION("Open: the camera %s has no GenICam description.",
                             m_descriptor->fields().serialNumber.c_str());
   }
@@ -154,9 +170,9 @@ void AravisDevice::close() {
     ArvDevice* device = m_device;
     m_device = nullptr;
     if (m_link->lost()) {
-      AravisReaper::instance().release([device] { g_object_unref(device); });
+      AravisReaper::instance().release([device] { releaseDevice(device); });
     } else {
-      g_object_unref(device);
+      releaseDevice(device);
     }
   }
   m_open.store(false);
@@ -173,7 +189,21 @@ GenApi::INodeMap& AravisDevice::nodeMap() {
 void AravisDevice::startStreaming(size_t bufferCount) {
   std::lock_guard<std::mutex> control(m_controlMutex);
   stopStreamingLocked();
-  std::lock_guard<std::recursive_mutex> lock(m_link->mutex());
+  GError* error = nullptr;
+  {
+    // The waiter's lock before the link's, in the order stopping takes them.
+    std::lock_guard<std::mutex> wait(m_waitMutex);
+    std::lock_guard<std::recursive_mutex> lock(m_link->mutex());
+    startStreamingLocked(bufferCount, error);
+  }
+  if (error != nullptr) {
+    stopStreamingLocked();
+    std::lock_guard<std::recursive_mutex> lock(m_link->mutex());
+    m_link->check(error, "StartGrabbing: AcquisitionStart");
+  }
+}
+
+void AravisDevice::startStreamingLocked(size_t bufferCount, GError*& acquisitionError) {
   m_link->throwIfLost("StartGrabbing");
   if (m_device == nullptr) {
     throw LOGICAL_ERROR_EXCEPTION("StartGrabbing: the camera device is not open.");
@@ -220,16 +250,9 @@ void AravisDevice::startStreaming(size_t bufferCount) {
     m_outstandingTriggers = 0;
   }
   m_cancelled.store(false);
-  {
-    std::lock_guard<std::mutex> wait(m_waitMutex);
-    m_stream = stream;
-  }
+  m_stream = stream;
   m_streaming.store(true);
-  arv_device_execute_command(m_device, "AcquisitionStart", &error);
-  if (error != nullptr) {
-    stopStreamingLocked();
-    m_link->check(error, "StartGrabbing: AcquisitionStart");
-  }
+  arv_device_execute_command(m_device, "AcquisitionStart", &acquisitionError);
 }
 
 void AravisDevice::stopStreaming() {

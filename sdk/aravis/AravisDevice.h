@@ -64,6 +64,9 @@ class AravisDevice : public Pylon::Internal::Device {
   };
 
   ArvDevice* connect(const std::string& operation);
+  // With the waiter's and the link's locks held: creates the stream, hands it the buffers and
+  // starts acquisition; a failure of AcquisitionStart is left in `acquisitionError`.
+  void startStreamingLocked(size_t bufferCount, GError*& acquisitionError);
   void stopStreamingLocked();
   void requeueFreeSlots();
   void fill(Buffer& entry);

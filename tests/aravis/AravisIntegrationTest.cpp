@@ -4,14 +4,19 @@
 // fake camera (its state would carry over between connections) and ends it by its process id.
 //
 // The process runs inside a private network namespace with only loopback (see AravisTestMain).
+#include <glib.h>
 #include <gtest/gtest.h>
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "AravisPeer.h"
@@ -73,8 +78,17 @@ class AravisModule : public ::testing::Test {
       LoadedModule::instance().destroy(camera);
     }
     m_cameras.clear();
+    // Only now, with every grab thread joined, may the sinks, records and log captures go.
+    m_sinks.clear();
+    m_configs.clear();
+    m_logs.clear();
     m_fake.reset();
   }
+
+  // A settings record, a sink and a log capture that live until the cameras are deleted.
+  CameraConfig& newConfig() { return *m_configs.emplace_back(std::make_unique<CameraConfig>()); }
+  RecordingSink& newSink() { return *m_sinks.emplace_back(std::make_unique<RecordingSink>()); }
+  LogCapture& newLog() { return *m_logs.emplace_back(std::make_unique<LogCapture>()); }
 
   void startCamera(std::vector<std::string> extraArguments) {
     m_fake = std::make_unique<FakeCamera>(FakeCamera::uniqueSerialNumber(), std::move(extraArguments));
@@ -109,6 +123,9 @@ class AravisModule : public ::testing::Test {
 
   std::unique_ptr<FakeCamera> m_fake;
   QString m_key;
+  std::vector<std::unique_ptr<LogCapture>> m_logs;
+  std::vector<std::unique_ptr<CameraConfig>> m_configs;
+  std::vector<std::unique_ptr<RecordingSink>> m_sinks;
   std::vector<ICameraObject*> m_cameras;
 };
 
@@ -121,8 +138,8 @@ TEST_F(AravisModule, ListsTheCameraOfTheAcceptedVendors) {
       {"*", true},       {nullptr, false},  // only Basler by default; the fake's vendor is "Aravis"
       {"Basler", false}, {"Aravis", true}, {"basler, ARAVIS", true}, {"Aravi", false}, {"", false},
   };
-  CameraConfig config;
-  RecordingSink sink;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
   ICameraObject* camera = createCamera(config, &sink);
   for (const Case& c : cases) {
     ScopedEnvironment vendors("ZAZOD_SDK_ARAVIS_VENDORS", c.vendors);
@@ -143,8 +160,8 @@ TEST_F(AravisModule, AsksOnlyTheListedAddressesWithinABound) {
       {"localhost", false},                                 // a name is never resolved
       {"127.0.0.1,127.0.0.1", true},                        // listed once
   };
-  CameraConfig config;
-  RecordingSink sink;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
   ICameraObject* camera = createCamera(config, &sink);
   for (const Case& c : cases) {
     ScopedEnvironment addresses("ZAZOD_SDK_ARAVIS_ADDRESSES", c.addresses);
@@ -157,8 +174,8 @@ TEST_F(AravisModule, AsksOnlyTheListedAddressesWithinABound) {
 
 TEST_F(AravisModule, DiscoveryWithoutAddressesFindsTheCameraWithinABound) {
   ScopedEnvironment addresses("ZAZOD_SDK_ARAVIS_ADDRESSES", nullptr);
-  CameraConfig config;
-  RecordingSink sink;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
   ICameraObject* camera = createCamera(config, &sink);
   const Clock::time_point begin = Clock::now();
   const QStringList keys = camera->IEnumCameras();
@@ -179,9 +196,9 @@ TEST_F(AravisModule, OpenAppliesTheSoftwareTriggerConfigurationToTheRealNodeMap)
     }
     ASSERT_TRUE(peer.set("AcquisitionMode", "SingleFrame")) << peer.lastError();
   }
-  CameraConfig config;
-  RecordingSink sink;
-  LogCapture log;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
+  LogCapture& log = newLog();
   ICameraObject* camera = createCamera(config, &sink);
   ASSERT_EQ(camera->IOpenCamera(), 1) << ::testing::PrintToString(log.lines());
   EXPECT_TRUE(camera->m_isOpened);
@@ -198,8 +215,8 @@ TEST_F(AravisModule, OpenAppliesTheSoftwareTriggerConfigurationToTheRealNodeMap)
 }
 
 TEST_F(AravisModule, FiftySnapsGiveFiftyFramesInOrder) {
-  CameraConfig config;
-  RecordingSink sink;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
   ICameraObject* camera = createCamera(config, &sink);
   ASSERT_EQ(camera->IOpenCamera(), 1);
   camera->m_requestedGrabMode = GrabMode_SoftwareTrigger;
@@ -220,8 +237,8 @@ TEST_F(AravisModule, FiftySnapsGiveFiftyFramesInOrder) {
 }
 
 TEST_F(AravisModule, RepeatedStartStopKeepsDeliveringFromTheSamePool) {
-  CameraConfig config;
-  RecordingSink sink;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
   ICameraObject* camera = createCamera(config, &sink);
   ASSERT_EQ(camera->IOpenCamera(), 1);
   for (int cycle = 0; cycle < 15; ++cycle) {
@@ -236,8 +253,8 @@ TEST_F(AravisModule, RepeatedStartStopKeepsDeliveringFromTheSamePool) {
 }
 
 TEST_F(AravisModule, StoppingFromInsideTheFrameCallbackDoesNotDeadlock) {
-  CameraConfig config;
-  RecordingSink sink;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
   ICameraObject* camera = createCamera(config, &sink);
   sink.setAction([](ICameraObject* grabbing) { grabbing->IStopCamera(); });
   ASSERT_EQ(camera->IOpenCamera(), 1);
@@ -253,9 +270,9 @@ TEST_F(AravisModule, StoppingFromInsideTheFrameCallbackDoesNotDeadlock) {
 }
 
 TEST_F(AravisModule, HardwareTriggerFailsBecauseTheCameraHasNoLine1) {
-  CameraConfig config;
-  RecordingSink sink;
-  LogCapture log;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
+  LogCapture& log = newLog();
   ICameraObject* camera = createCamera(config, &sink);
   ASSERT_EQ(camera->IOpenCamera(), 1);
   log.clear();
@@ -275,11 +292,11 @@ TEST_F(AravisModule, HardwareTriggerFailsBecauseTheCameraHasNoLine1) {
 }
 
 TEST_F(AravisModule, SecondClientCannotTakeACameraTheFirstHolds) {
-  CameraConfig firstConfig;
-  CameraConfig secondConfig;
-  RecordingSink firstSink;
-  RecordingSink secondSink;
-  LogCapture log;
+  CameraConfig& firstConfig = newConfig();
+  CameraConfig& secondConfig = newConfig();
+  RecordingSink& firstSink = newSink();
+  RecordingSink& secondSink = newSink();
+  LogCapture& log = newLog();
   ICameraObject* first = createCamera(firstConfig, &firstSink);
   ICameraObject* second = createCamera(secondConfig, &secondSink);
   ASSERT_EQ(first->IOpenCamera(), 1);
@@ -307,9 +324,9 @@ class AravisModuleLosingPackets : public AravisModule {
 };
 
 TEST_F(AravisModuleLosingPackets, FailedGrabsGiveWarningsAndGoodFramesStillArrive) {
-  CameraConfig config;
-  RecordingSink sink;
-  LogCapture log;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
+  LogCapture& log = newLog();
   ICameraObject* camera = createCamera(config, &sink);
   ASSERT_EQ(camera->IOpenCamera(), 1);
   camera->m_requestedGrabMode = GrabMode_SoftwareTrigger;
@@ -338,8 +355,8 @@ TEST_F(AravisModuleLosingPackets, FailedGrabsGiveWarningsAndGoodFramesStillArriv
 }
 
 TEST_F(AravisModule, CameraKilledMidGrabLetsCloseAndDeleteReturnAndOpensAgainWhenBack) {
-  CameraConfig config;
-  RecordingSink sink;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
   ICameraObject* camera = createCamera(config, &sink);
   ASSERT_EQ(camera->IOpenCamera(), 1);
   camera->m_requestedGrabMode = GrabMode_SoftwareTrigger;
@@ -359,8 +376,8 @@ TEST_F(AravisModule, CameraKilledMidGrabLetsCloseAndDeleteReturnAndOpensAgainWhe
   // The same camera back: a new camera object opens and grabs again.
   m_fake = std::make_unique<FakeCamera>(serial);
   ASSERT_TRUE(m_fake->start());
-  CameraConfig againConfig;
-  RecordingSink againSink;
+  CameraConfig& againConfig = newConfig();
+  RecordingSink& againSink = newSink();
   ICameraObject* again = createCamera(againConfig, &againSink);
   ASSERT_EQ(again->IOpenCamera(), 1);
   again->m_requestedGrabMode = GrabMode_SoftwareTrigger;
@@ -368,10 +385,72 @@ TEST_F(AravisModule, CameraKilledMidGrabLetsCloseAndDeleteReturnAndOpensAgainWhe
   EXPECT_TRUE(snapAndWait(again, againSink));
 }
 
+// Counts the warnings and criticals of GLib, GObject and Aravis while it lives.
+class GLibProblems {
+ public:
+  GLibProblems() { m_previous = g_log_set_default_handler(&GLibProblems::handle, this); }
+  ~GLibProblems() { g_log_set_default_handler(m_previous, nullptr); }
+  GLibProblems(const GLibProblems&) = delete;
+  GLibProblems& operator=(const GLibProblems&) = delete;
+  int count() const { return m_count.load(); }
+
+ private:
+  static void handle(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer self) {
+    if ((level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) != 0) {
+      static_cast<GLibProblems*>(self)->m_count.fetch_add(1);
+      std::fprintf(stderr, "%s: %s\n", domain != nullptr ? domain : "(no domain)", message);
+    }
+  }
+
+  GLogFunc m_previous = nullptr;
+  std::atomic<int> m_count{0};
+};
+
+// Two host threads opening cameras at the same time (here the same camera, which one of them gets
+// while the other is refused): Aravis parses each device's GenICam description as it connects,
+// and two parses at once used to corrupt its objects (GObject criticals, then a crash). Creating
+// and deleting camera objects stays on one thread at a time, as the module asks of a host.
+TEST_F(AravisModule, OpensOnTwoThreadsAtOnceLeaveAravisIntact) {
+  GLibProblems problems;
+  std::mutex lifecycle;
+  std::atomic<int> opened{0};
+  const auto openAndClose = [&] {
+    CameraConfig config;
+    config.cameraKey = m_key;
+    config.imageFormat = 1;
+    RecordingSink sink;
+    for (int i = 0; i < 5; ++i) {
+      ICameraObject* camera = nullptr;
+      {
+        std::lock_guard<std::mutex> lock(lifecycle);
+        camera = LoadedModule::instance().create(&config, &sink);
+      }
+      opened.fetch_add(camera->IOpenCamera());
+      camera->ICloseCamera();
+      std::lock_guard<std::mutex> lock(lifecycle);
+      LoadedModule::instance().destroy(camera);
+    }
+  };
+  std::thread other(openAndClose);
+  openAndClose();
+  other.join();
+  EXPECT_GE(opened.load(), 1);
+  EXPECT_EQ(problems.count(), 0);
+
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
+  ICameraObject* camera = createCamera(config, &sink);
+  ASSERT_EQ(camera->IOpenCamera(), 1);
+  camera->m_requestedGrabMode = GrabMode_SoftwareTrigger;
+  ASSERT_EQ(camera->IStartCamera(), 1);
+  EXPECT_TRUE(snapAndWait(camera, sink));
+  EXPECT_EQ(problems.count(), 0);
+}
+
 TEST_F(AravisModule, CameraKilledWhileGrabbingIdleFailsLaterOperationsAtOnce) {
-  CameraConfig config;
-  RecordingSink sink;
-  LogCapture log;
+  CameraConfig& config = newConfig();
+  RecordingSink& sink = newSink();
+  LogCapture& log = newLog();
   ICameraObject* camera = createCamera(config, &sink);
   ASSERT_EQ(camera->IOpenCamera(), 1);
   camera->m_requestedGrabMode = GrabMode_SoftwareTrigger;

@@ -3,7 +3,6 @@
 // (scripts/netns), because Aravis's discovery broadcasts on every interface. Listing the tests
 // touches no network and works anywhere.
 #include <gtest/gtest.h>
-#include <net/if.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,20 +11,9 @@
 #include <vector>
 
 #include "FakeCamera.h"
+#include "NetworkNamespace.h"
 
 namespace {
-
-// The network interfaces of this process's network namespace.
-std::vector<std::string> networkInterfaces() {
-  std::vector<std::string> names;
-  if (struct if_nameindex* interfaces = if_nameindex()) {
-    for (struct if_nameindex* entry = interfaces; entry->if_index != 0; ++entry) {
-      names.push_back(entry->if_name);
-    }
-    if_freenameindex(interfaces);
-  }
-  return names;
-}
 
 bool listingOnly(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
@@ -40,7 +28,7 @@ bool listingOnly(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  if (!listingOnly(argc, argv) && networkInterfaces() != std::vector<std::string>{"lo"}) {
+  if (!listingOnly(argc, argv) && !NetworkNamespace::onlyLoopback()) {
     std::fprintf(stderr,
                  "aravis_tests: refusing to run outside a private network namespace with only "
                  "loopback; run it as scripts/netns %s\n",

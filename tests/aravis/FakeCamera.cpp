@@ -69,8 +69,11 @@ void carryOnLoopback(const std::string& address) {
 
 }  // namespace
 
-FakeCamera::FakeCamera(std::string serialNumber, std::vector<std::string> extraArguments)
-    : m_serialNumber(std::move(serialNumber)), m_extraArguments(std::move(extraArguments)) {}
+FakeCamera::FakeCamera(std::string serialNumber, std::vector<std::string> extraArguments,
+                       std::string listenAddress)
+    : m_serialNumber(std::move(serialNumber)),
+      m_extraArguments(std::move(extraArguments)),
+      m_address(std::move(listenAddress)) {}
 
 FakeCamera::~FakeCamera() { stop(); }
 

@@ -15,7 +15,8 @@
 
 class FakeCamera {
  public:
-  explicit FakeCamera(std::string serialNumber, std::vector<std::string> extraArguments = {});
+  explicit FakeCamera(std::string serialNumber, std::vector<std::string> extraArguments = {},
+                      std::string listenAddress = address());
   ~FakeCamera();
   FakeCamera(const FakeCamera&) = delete;
   FakeCamera& operator=(const FakeCamera&) = delete;

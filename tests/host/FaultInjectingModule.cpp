@@ -6,6 +6,9 @@
 //   enum-exception     listing the devices throws (IEnumCameras lets it reach the host)
 //   failed-results:N   the next N grab results fail
 //   skipped:N          the next result is preceded by a report of N skipped images
+//   ignore-every:N     every N-th snap is taken (returns 1) but never reaches the camera, as a
+//                      camera that ignores a trigger
+//   ignore-from:N      so is every snap from the N-th on
 #include <CameraInterface.h>
 #include <zazod/emulation/Emulation.h>
 
@@ -52,6 +55,19 @@ class CFaultInjectingCamera : public CCameraBasler {
     }
     return CCameraBasler::IStartCamera();
   }
+
+  int ISnapCamera(int argument) override {
+    const int every = faultCount("ignore-every");
+    const int from = faultCount("ignore-from");
+    ++m_snaps;
+    if ((every > 0 && m_snaps % every == 0) || (from > 0 && m_snaps >= from)) {
+      return ICameraObject::ISnapCamera(argument);  // the precondition's answer, and no trigger
+    }
+    return CCameraBasler::ISnapCamera(argument);
+  }
+
+ private:
+  int m_snaps = 0;
 };
 
 }  // namespace

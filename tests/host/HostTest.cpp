@@ -417,6 +417,64 @@ INSTANTIATE_TEST_SUITE_P(Faults, HostGrabFaults,
                                          FaultCountCase{"TwoFailedGrabs", "failed-results:2", 3, 2, 0},
                                          FaultCountCase{"SkippedImages", "skipped:4", 5, 0, 4}),
                          [](const testing::TestParamInfo<FaultCountCase>& info) { return info.param.name; });
+
+// A camera that ignores triggers: each frame is paired with its own snap, the ignored ones are
+// counted on their own line, and only snaps after the last answered one make the grab exit 7.
+struct IgnoredTriggerCase {
+  const char* name;
+  const char* fault;
+  int frames;
+  int exitCode;
+  long long delivered;
+  QString withoutFrameLine;
+  QString error;  // the stderr line, empty for none
+};
+
+void PrintTo(const IgnoredTriggerCase& value, std::ostream* out) { *out << value.name; }
+
+class HostGrabIgnoredTriggers : public testing::TestWithParam<IgnoredTriggerCase> {};
+
+TEST_P(HostGrabIgnoredTriggers, SummaryPairsFramesWithTheirOwnSnaps) {
+  const IgnoredTriggerCase& param = GetParam();
+  // 10 snaps a second: a frame paired with the snap before its own would show a latency of at
+  // least one period, 100 ms.
+  const HostRun run = HostRun::of({"grab", "--module", ZAZOD_TEST_FAULT_MODULE, "--frames",
+                                   QString::number(param.frames), "--rate", "10", "--timeout", "0.5"},
+                                  withFault(param.fault));
+  ASSERT_TRUE(run.finished) << run;
+  EXPECT_EQ(run.exitCode, param.exitCode) << run;
+  EXPECT_EQ(run.summaryValue("snapped"), param.frames) << run;
+  EXPECT_EQ(run.summaryValue("delivered"), param.delivered) << run;
+  EXPECT_TRUE(run.outLines().contains(param.withoutFrameLine)) << run;
+  EXPECT_EQ(run.err.trimmed().toStdString(), param.error.toStdString()) << run;
+  const QRegularExpressionMatch latency =
+      QRegularExpression(
+          "^  latency     p50 ([0-9.]+) ms, p99 ([0-9.]+) ms, max ([0-9.]+) ms \\(snap to frame, "
+          "(\\d+) frames\\)$",
+          QRegularExpression::MultilineOption)
+          .match(run.out);
+  ASSERT_TRUE(latency.hasMatch()) << run;
+  EXPECT_LT(latency.captured(1).toDouble(), 100.0) << run;
+  EXPECT_EQ(latency.captured(4).toLongLong(), param.delivered) << run;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, HostGrabIgnoredTriggers,
+    testing::Values(
+        IgnoredTriggerCase{"NoneIgnored", "", 6, 0, 6, "  triggers without a frame 0", ""},
+        IgnoredTriggerCase{
+            "EveryFifthIgnored", "ignore-every:5", 12, 0, 10,
+            "  triggers without a frame 2 (2 ignored by the camera, which answered a later one)", ""},
+        IgnoredTriggerCase{"LastTwoUnanswered", "ignore-from:9", 10, 7, 8,
+                           "  triggers without a frame 2 (2 at the end unanswered within 0.5 s)",
+                           "zazod-host: frames did not arrive within 0.5 s: 8 of 10 came, the last 2 snaps "
+                           "unanswered"},
+        IgnoredTriggerCase{
+            "IgnoredAndUnanswered", "ignore-every:3", 9, 7, 6,
+            "  triggers without a frame 3 (2 ignored by the camera, which answered a later one; "
+            "1 at the end unanswered within 0.5 s)",
+            "zazod-host: frames did not arrive within 0.5 s: 6 of 9 came, the last snap unanswered"}),
+    [](const testing::TestParamInfo<IgnoredTriggerCase>& info) { return info.param.name; });
 #endif
 
 TEST(HostBadInput, TimeoutStillPrintsTheSummary) {

@@ -1,9 +1,11 @@
 // The host's own classes: latency statistics, the contact sheet's choice and layout of tiles, the
-// reading of the module's log lines, and the frame sink's counting, copying and waiting.
+// reading of the module's log lines, the frame sink's counting, copying and waiting, and the
+// pairing of snaps with the camera's answers.
 #include <CameraInterface.h>
 #include <gtest/gtest.h>
 
 #include <QDebug>
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "FrameCollector.h"
 #include "LatencyStats.h"
 #include "LogCapture.h"
+#include "SnapPairing.h"
 
 namespace {
 
@@ -236,6 +239,7 @@ TEST(FrameCollector, SnapsAreAnsweredInOrderByFramesAndFailedGrabs) {
   config.imageFormat = 1;
   FrameCollector collector(0, 0);
   StillCamera camera(&config, &collector);
+  camera.deliver(2, 2);  // before any snap: answers none
   const auto start = FrameCollector::Clock::now();
   collector.snapFired(start - 30ms);
   collector.snapFired(start - 20ms);
@@ -243,13 +247,84 @@ TEST(FrameCollector, SnapsAreAnsweredInOrderByFramesAndFailedGrabs) {
   collector.snapWithdrawn();  // the third was refused
   collector.onFailedGrab();   // answers the first
   camera.deliver(1, 1);       // answers the second
-  camera.deliver(2, 2);       // answers no snap
-  const std::vector<double> latencies = collector.latenciesMs();
-  ASSERT_EQ(latencies.size(), 1u);
-  EXPECT_GE(latencies[0], 20.0);
+  const SnapPairing pairing = collector.pairing(5s);
+  ASSERT_EQ(pairing.latenciesMs.size(), 1u);
+  EXPECT_GE(pairing.latenciesMs[0], 20.0);
+  EXPECT_EQ(pairing.withoutFrame(), 0u);
+  EXPECT_EQ(pairing.unpairedAnswers, 1u);
   EXPECT_EQ(collector.outcomes(), 3u);
   EXPECT_EQ(collector.counts().failed, 1u);
 }
+
+// ---------------------------------------------------------------------------------------------
+
+// Snaps and answers in milliseconds from a common start; an answer is a frame unless noted failed.
+struct PairingCase {
+  const char* name;
+  std::vector<int> snapsMs;
+  std::vector<int> framesMs;
+  std::vector<int> failedMs;
+  int timeoutMs;
+  std::vector<double> latenciesMs;
+  uint64_t ignored;
+  uint64_t unansweredAtEnd;
+  uint64_t unpairedAnswers;
+};
+
+void PrintTo(const PairingCase& value, std::ostream* out) { *out << value.name; }
+
+class SnapPairingCases : public testing::TestWithParam<PairingCase> {};
+
+TEST_P(SnapPairingCases, PairsEachAnswerWithItsSnap) {
+  const PairingCase& param = GetParam();
+  const SnapPairing::Clock::time_point start{};
+  std::vector<SnapPairing::Clock::time_point> snaps;
+  for (const int ms : param.snapsMs) {
+    snaps.push_back(start + std::chrono::milliseconds(ms));
+  }
+  std::vector<SnapPairing::Answer> answers;
+  for (const int ms : param.framesMs) {
+    answers.push_back(SnapPairing::Answer{start + std::chrono::milliseconds(ms), true});
+  }
+  for (const int ms : param.failedMs) {
+    answers.push_back(SnapPairing::Answer{start + std::chrono::milliseconds(ms), false});
+  }
+  std::sort(answers.begin(), answers.end(),
+            [](const SnapPairing::Answer& a, const SnapPairing::Answer& b) { return a.when < b.when; });
+  const SnapPairing pairing = SnapPairing::of(snaps, answers, std::chrono::milliseconds(param.timeoutMs));
+  EXPECT_EQ(pairing.latenciesMs, param.latenciesMs);
+  EXPECT_EQ(pairing.ignored, param.ignored);
+  EXPECT_EQ(pairing.unansweredAtEnd, param.unansweredAtEnd);
+  EXPECT_EQ(pairing.unpairedAnswers, param.unpairedAnswers);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SnapPairingCases,
+    testing::Values(
+        PairingCase{"EveryTriggerAnswered", {0, 50, 100}, {37, 87, 137}, {}, 5000, {37, 37, 37}, 0, 0, 0},
+        // The camera ignored the second: later frames keep their own latency, not one period more.
+        PairingCase{"OneIgnored", {0, 50, 100, 150}, {37, 137, 187}, {}, 5000, {37, 37, 37}, 1, 0, 0},
+        PairingCase{"FirstIgnored", {0, 50, 100}, {87, 137}, {}, 5000, {37, 37}, 1, 0, 0},
+        PairingCase{"TwoInARowIgnored", {0, 50, 100, 150, 200}, {37, 237}, {}, 5000, {37, 37}, 3, 0, 0},
+        // Frames slower than the snap period still pair with their own snaps.
+        PairingCase{"LatencyAboveThePeriod",
+                    {0, 50, 100, 150},
+                    {70, 120, 170, 220},
+                    {},
+                    5000,
+                    {70, 70, 70, 70},
+                    0,
+                    0,
+                    0},
+        PairingCase{"LastUnanswered", {0, 50, 100}, {37, 87}, {}, 5000, {37, 37}, 0, 1, 0},
+        PairingCase{"NoneAnswered", {0, 50}, {}, {}, 5000, {}, 0, 2, 0},
+        // A failed grab answers its snap without a latency.
+        PairingCase{"FailedGrabAnswers", {0, 50, 100}, {37, 137}, {87}, 5000, {37, 37}, 0, 0, 0},
+        // An answer later than the timeout belongs to no snap.
+        PairingCase{"BeyondTheTimeout", {0, 50}, {37, 400}, {}, 200, {37}, 0, 1, 1},
+        PairingCase{"FrameBeforeAnySnap", {100}, {20, 137}, {}, 5000, {37}, 0, 0, 1},
+        PairingCase{"HardwareFramesWithoutSnaps", {}, {10, 20}, {}, 5000, {}, 0, 0, 2}),
+    [](const testing::TestParamInfo<PairingCase>& info) { return info.param.name; });
 
 TEST(FrameCollector, WaitEndsWithTheFrameOrAtTheDeadline) {
   CameraConfig config;

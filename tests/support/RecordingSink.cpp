@@ -11,14 +11,25 @@ void RecordingSink::OnFrameReady(ICameraObject* camera) {
                       camera->m_height,
                       camera->m_imageNumber,
                       buffer != nullptr ? *static_cast<uint8_t*>(buffer) : uint8_t{0}};
+  std::function<void(ICameraObject*)> action;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    action = m_action;
+  }
+  // Before the frame is counted: a test that waits for the frame sees what its action did.
+  if (action) {
+    action(camera);
+  }
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_frames.push_back(frame);
   }
-  if (m_action) {
-    m_action(camera);
-  }
   m_changed.notify_all();
+}
+
+void RecordingSink::setAction(std::function<void(ICameraObject*)> action) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_action = std::move(action);
 }
 
 std::vector<RecordedFrame> RecordingSink::frames() const {

@@ -26,8 +26,8 @@ class RecordingSink : public ICameraFrameSink {
   void OnCameraError(ICameraObject* /*camera*/, int /*code*/) override {}
   void OnFrameReady(ICameraObject* camera) override;
 
-  // Runs inside OnFrameReady after the frame is recorded.
-  void setAction(std::function<void(ICameraObject*)> action) { m_action = std::move(action); }
+  // Runs on the grab thread for each frame, after its fields are read and before it is counted.
+  void setAction(std::function<void(ICameraObject*)> action);
 
   std::vector<RecordedFrame> frames() const;
   size_t count() const;
