@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,7 +73,12 @@ class AravisLoad : public ::testing::Test {
       }
     }
     m_cameras.clear();
+    m_log.reset();
   }
+
+  // The test's log capture. It outlives the camera objects, which TearDown deletes first, so no grab
+  // thread writes to a capture that has gone.
+  LogCapture& captureLog() { return m_log.emplace(); }
 
   // A fake camera on 127.0.0.`host` at kSide x kSide and a module camera object for it, opened and
   // grabbing by software trigger.
@@ -157,6 +163,7 @@ class AravisLoad : public ::testing::Test {
   }
 
   TestPattern m_pattern;
+  std::optional<LogCapture> m_log;
   std::vector<std::unique_ptr<Camera>> m_cameras;
 };
 
@@ -171,7 +178,7 @@ TEST_F(AravisLoad, UnderPacketLossEveryDeliveredFrameIsWholeAndEveryDamagedOneAF
   for (Camera* camera : cameras) {
     camera->sink.check(&m_pattern, false, kSide, kSide);
   }
-  LogCapture log;
+  LogCapture& log = captureLog();
   size_t outcomes = 0;
   size_t unanswered = 0;
   int rounds = 0;
@@ -211,7 +218,7 @@ TEST_F(AravisLoad, UnderPacketLossEveryDeliveredFrameIsWholeAndEveryDamagedOneAF
 TEST_F(AravisLoad, CameraVanishingMidFrameGivesNoGoodFrameAndTheNextOpenWorks) {
   // Small packets sent with a delay between them: a frame takes long on the wire.
   Camera& camera = startCamera(2, {}, 1400, kSide, {"GevSCPD=1000"});
-  LogCapture log;
+  LogCapture& log = captureLog();
   ASSERT_EQ(camera.object->ISnapCamera(0), 1);
   // The fake camera looks for triggers every 40 ms; by now the frame is on its way.
   log.waitForLines(1000000, milliseconds(60));
@@ -281,7 +288,7 @@ int largestUdpReceiveBuffer() {
 // system's default limit and let the kernel drop packets of 4 MiB frames.
 TEST_F(AravisLoad, TheStreamSocketKeepsItsBufferOfTwoFramesOnceFramesArrive) {
   Camera& camera = startCamera(2);
-  LogCapture log;
+  LogCapture& log = captureLog();
   size_t outcomes = 0;
   for (int snap = 0; snap < 2; ++snap) {
     ASSERT_TRUE(snapRound({&camera}, log, outcomes)) << "snap " << snap;
