@@ -35,8 +35,7 @@ bool fatalToQt(QtMsgType type) {
 }  // namespace
 
 bool CGrabThreadLog::enabled(QtMsgType type) {
-  // Debug lines, the per-frame one among them, are never fatal and skip that question.
-  if ((type == QtWarningMsg || type == QtCriticalMsg) && fatalToQt(type)) {
+  if (fatalToQt(type)) {
     return true;
   }
   const QLoggingCategory* category = QLoggingCategory::defaultCategory();
