@@ -2,24 +2,22 @@
 // identity and a serial number without spaces, identifies a device. Each row is an answer a
 // hostile device may send. The same answers through a socket, from a device of the test's own on
 // loopback, show that the probe and the listing keep to the judgement.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "DeviceIdentity.h"
 #include "GvcpDiscoveryAck.h"
 #include "GvcpProbe.h"
+#include "HostileGvcpDevice.h"
+#include "pylon/PylonIncludes.h"
 
 namespace {
 
@@ -177,66 +175,6 @@ TEST(DeviceIdentity, BoundsTheLengthOfEveryName) {
   }
 }
 
-// A GVCP device of the test's own on a loopback address: it answers every discovery command with
-// the given bytes (the request id of the command put in, unless `keepId`) and counts the commands.
-class HostileDevice {
- public:
-  HostileDevice(const char* address, Bytes reply) : m_reply(std::move(reply)) {
-    m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(3956);
-    inet_pton(AF_INET, address, &local.sin_addr);
-    m_bound = m_fd >= 0 && bind(m_fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0;
-    if (m_bound) {
-      m_thread = std::thread([this] { serve(); });
-    }
-  }
-  ~HostileDevice() {
-    m_stop.store(true);
-    if (m_thread.joinable()) {
-      m_thread.join();
-    }
-    if (m_fd >= 0) {
-      close(m_fd);
-    }
-  }
-  bool bound() const { return m_bound; }
-  int commands() const { return m_commands.load(); }
-
- private:
-  void serve() {
-    while (!m_stop.load()) {
-      pollfd entry{m_fd, POLLIN, 0};
-      if (poll(&entry, 1, 50) <= 0) {  // a slice, to look at m_stop again
-        continue;
-      }
-      uint8_t command[64];
-      sockaddr_in peer{};
-      socklen_t size = sizeof peer;
-      const ssize_t got =
-          recvfrom(m_fd, command, sizeof command, 0, reinterpret_cast<sockaddr*>(&peer), &size);
-      if (got < 8) {
-        continue;
-      }
-      m_commands.fetch_add(1);
-      Bytes reply = m_reply;
-      if (reply.size() >= 8) {
-        reply[6] = command[6];
-        reply[7] = command[7];
-      }
-      sendto(m_fd, reply.data(), reply.size(), 0, reinterpret_cast<const sockaddr*>(&peer), size);
-    }
-  }
-
-  Bytes m_reply;
-  int m_fd = -1;
-  bool m_bound = false;
-  std::atomic<bool> m_stop{false};
-  std::atomic<int> m_commands{0};
-  std::thread m_thread;
-};
-
 struct ProbeCase {
   const char* name;
   Bytes reply;
@@ -249,7 +187,7 @@ class ProbeAgainstAHostileDevice : public ::testing::TestWithParam<ProbeCase> {}
 
 TEST_P(ProbeAgainstAHostileDevice, IdentifiesOnlyWholeAcceptableAnswers) {
   const ProbeCase& c = GetParam();
-  HostileDevice device("127.0.0.9", c.reply);
+  HostileGvcpDevice device("127.0.0.9", c.reply);
   ASSERT_TRUE(device.bound());
   GvcpProbe::Identity identity;
   const char* refusal = "unset";
@@ -274,6 +212,79 @@ INSTANTIATE_TEST_SUITE_P(
         // Longer than the probe's buffer: seen whole through its own length, not cut.
         ProbeCase{"Oversized", with(answer(), [](Bytes& b) { b.resize(4000, 'A'); }),
                   "the answer is longer than any GVCP answer"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What the SDK writes to stderr while `run` runs.
+template <typename Run>
+std::string stderrOf(Run run) {
+  std::fflush(stderr);
+  char path[] = "/tmp/zazod-stderr-XXXXXX";
+  const int file = mkstemp(path);
+  const int saved = dup(2);
+  dup2(file, 2);
+  run();
+  std::fflush(stderr);
+  dup2(saved, 2);
+  close(saved);
+  std::string text;
+  char buffer[4096];
+  lseek(file, 0, SEEK_SET);
+  for (ssize_t got = read(file, buffer, sizeof buffer); got > 0; got = read(file, buffer, sizeof buffer)) {
+    text.append(buffer, static_cast<size_t>(got));
+  }
+  close(file);
+  std::remove(path);
+  return text;
+}
+
+struct ListingCase {
+  const char* name;
+  Bytes reply;
+  const char* listed;  // the serial number listed, or null
+  const char* line;    // the line on stderr ("" for none)
+};
+
+std::ostream& operator<<(std::ostream& out, const ListingCase& c) { return out << c.name; }
+
+class ListingOfAHostileDevice : public ::testing::TestWithParam<ListingCase> {};
+
+// The attack of a serial number with a space: listed as "basler 21054321 EMU0001", the key would
+// open the device whose serial number is "21054321". Such a device is not listed at all.
+TEST_P(ListingOfAHostileDevice, ListsOnlyDevicesThatNameThemselvesAcceptably) {
+  const ListingCase& c = GetParam();
+  HostileGvcpDevice device("127.0.0.9", c.reply);
+  ASSERT_TRUE(device.bound());
+  const char* before = std::getenv("ZAZOD_SDK_ARAVIS_ADDRESSES");
+  const std::string restore = before != nullptr ? before : "";
+  setenv("ZAZOD_SDK_ARAVIS_ADDRESSES", "127.0.0.9", 1);
+  Pylon::PylonInitialize();
+  Pylon::DeviceInfoList_t devices;
+  const std::string errors =
+      stderrOf([&] { Pylon::CTlFactory::GetInstance().EnumerateDevices(devices, false); });
+  Pylon::PylonTerminate();
+  setenv("ZAZOD_SDK_ARAVIS_ADDRESSES", restore.c_str(), 1);
+  EXPECT_GE(device.commands(), 1);
+  if (c.listed != nullptr) {
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(std::string(devices[0].GetSerialNumber().c_str()), c.listed);
+  } else {
+    EXPECT_TRUE(devices.empty());
+  }
+  EXPECT_EQ(errors, c.line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AravisTransport, ListingOfAHostileDevice,
+    ::testing::Values(
+        ListingCase{"Whole", answer(), "21054321", ""},
+        ListingCase{
+            "SerialWithASpace", answer(1, "Basler", "acA1300", "21054321 EMU0001"), nullptr,
+            "zazod_sdk: the GigE Vision device at 127.0.0.9 is not listed: the device's serial number "
+            "holds a space or a byte that is no printable ASCII\n"},
+        ListingCase{
+            "HeaderOnly", with(prefix(answer(), 8), [](Bytes& b) { setLength(b, 0); }), nullptr,
+            "zazod_sdk: the GigE Vision device at 127.0.0.9 is not listed: the answer's length cannot "
+            "carry a whole discovery block\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
