@@ -20,8 +20,8 @@ struct LeaderCase {
   uint32_t width;
   uint32_t height;
   uint32_t pixelFormat;
-  size_t received;
   Expect expect;
+  size_t received;
 };
 
 std::ostream& operator<<(std::ostream& out, const LeaderCase& c) { return out << c.name; }
@@ -36,39 +36,39 @@ constexpr uint32_t withBits(uint32_t bits, uint32_t id) { return 0x01000000u | (
 const LeaderCase kLeaders[] = {
     // The attack: 4000x2000 at 1 bit per pixel over 1,000,000 bytes; a reader of 8-bit
     // frames would read 8,000,000.
-    {"OneBitLeaderOverItsPackedSize", 4000, 2000, 0x01010037u /* Mono1p */, 1000000, Expect::Undeclarable},
-    {"OneBitLeaderOverAWholeByteEach", 4000, 2000, 0x01010037u, 8000000, Expect::Undeclarable},
-    {"FourBitLeader", 640, 480, 0x01040039u /* Mono4p */, 640 * 480, Expect::Undeclarable},
-    {"UnknownFormatOfEightBits", 640, 480, withBits(8, 0x7ff), 640 * 480, Expect::Undeclarable},
-    {"UnknownFormatOfZeroBits", 640, 480, withBits(0, 0x0001), 640 * 480, Expect::Undeclarable},
-    {"NoFormatAtAll", 640, 480, 0, 640 * 480, Expect::Undeclarable},
-    {"Mono8ExactlyTheData", 2048, 2048, 0x01080001u, 4 * kMiB, Expect::Delivered},
-    {"Mono8OneByteShort", 2048, 2048, 0x01080001u, 4 * kMiB - 1, Expect::BeyondData},
-    {"Mono8SmallerImageInLargerData", 1024, 1024, 0x01080001u, 4 * kMiB, Expect::Delivered},
-    {"Mono16Exactly", 640, 480, 0x01100007u, 640 * 480 * 2, Expect::Delivered},
-    {"Mono16OverMono8Data", 640, 480, 0x01100007u, 640 * 480, Expect::BeyondData},
-    {"Mono16OneByteShort", 640, 480, 0x01100007u, 640 * 480 * 2 - 1, Expect::BeyondData},
-    {"RGB8Exactly", 640, 480, 0x02180014u, 640 * 480 * 3, Expect::Delivered},
-    {"RGB8OneByteShort", 640, 480, 0x02180014u, 640 * 480 * 3 - 1, Expect::BeyondData},
-    {"BGRa8Exactly", 640, 480, 0x02200017u, 640 * 480 * 4, Expect::Delivered},
-    {"RGB16OneByteShort", 64, 48, 0x02300033u, 64 * 48 * 6 - 1, Expect::BeyondData},
+    {"OneBitLeaderOverItsPackedSize", 4000, 2000, 0x01010037u /* Mono1p */, Expect::Undeclarable, 1000000},
+    {"OneBitLeaderOverAWholeByteEach", 4000, 2000, 0x01010037u, Expect::Undeclarable, 8000000},
+    {"FourBitLeader", 640, 480, 0x01040039u /* Mono4p */, Expect::Undeclarable, size_t{640} * 480},
+    {"UnknownFormatOfEightBits", 640, 480, withBits(8, 0x7ff), Expect::Undeclarable, size_t{640} * 480},
+    {"UnknownFormatOfZeroBits", 640, 480, withBits(0, 0x0001), Expect::Undeclarable, size_t{640} * 480},
+    {"NoFormatAtAll", 640, 480, 0, Expect::Undeclarable, size_t{640} * 480},
+    {"Mono8ExactlyTheData", 2048, 2048, 0x01080001u, Expect::Delivered, kMiB * 4},
+    {"Mono8OneByteShort", 2048, 2048, 0x01080001u, Expect::BeyondData, kMiB * 4 - 1},
+    {"Mono8SmallerImageInLargerData", 1024, 1024, 0x01080001u, Expect::Delivered, kMiB * 4},
+    {"Mono16Exactly", 640, 480, 0x01100007u, Expect::Delivered, size_t{640} * 480 * 2},
+    {"Mono16OverMono8Data", 640, 480, 0x01100007u, Expect::BeyondData, size_t{640} * 480},
+    {"Mono16OneByteShort", 640, 480, 0x01100007u, Expect::BeyondData, size_t{640} * 480 * 2 - 1},
+    {"RGB8Exactly", 640, 480, 0x02180014u, Expect::Delivered, size_t{640} * 480 * 3},
+    {"RGB8OneByteShort", 640, 480, 0x02180014u, Expect::BeyondData, size_t{640} * 480 * 3 - 1},
+    {"BGRa8Exactly", 640, 480, 0x02200017u, Expect::Delivered, size_t{640} * 480 * 4},
+    {"RGB16OneByteShort", 64, 48, 0x02300033u, Expect::BeyondData, size_t{64} * 48 * 6 - 1},
     // Packed formats at their exact packed size: 3 pixels of 12 bits are 36 bits, 5 bytes.
-    {"Mono12pPackedExactly", 3, 1, 0x010c0047u, 5, Expect::Delivered},
-    {"Mono12pOneByteShort", 3, 1, 0x010c0047u, 4, Expect::BeyondData},
-    {"Mono12PackedOddPixelCount", 3, 3, 0x010c0006u, 14, Expect::Delivered},  // 108 bits: 13.5 bytes
-    {"Mono12PackedOddPixelCountShort", 3, 3, 0x010c0006u, 13, Expect::BeyondData},
-    {"Mono10pExactly", 4, 1, 0x010a0046u, 5, Expect::Delivered},
-    {"BayerRG12pLarge", 4096, 3000, 0x010c0059u, 4096 * 3000 * 3 / 2, Expect::Delivered},
-    {"BayerRG12pLargeShort", 4096, 3000, 0x010c0059u, 4096 * 3000 * 3 / 2 - 1, Expect::BeyondData},
-    {"YUV411TwelveBitsExactly", 4, 2, 0x020c001eu, 12, Expect::Delivered},
-    {"EmptyWidth", 0, 480, 0x01080001u, kMiB, Expect::BeyondData},
-    {"EmptyHeight", 640, 0, 0x01080001u, kMiB, Expect::BeyondData},
-    {"NothingReceived", 1, 1, 0x01080001u, 0, Expect::BeyondData},
+    {"Mono12pPackedExactly", 3, 1, 0x010c0047u, Expect::Delivered, 5},
+    {"Mono12pOneByteShort", 3, 1, 0x010c0047u, Expect::BeyondData, 4},
+    {"Mono12PackedOddPixelCount", 3, 3, 0x010c0006u, Expect::Delivered, 14},  // 108 bits: 13.5 bytes
+    {"Mono12PackedOddPixelCountShort", 3, 3, 0x010c0006u, Expect::BeyondData, 13},
+    {"Mono10pExactly", 4, 1, 0x010a0046u, Expect::Delivered, 5},
+    {"BayerRG12pLarge", 4096, 3000, 0x010c0059u, Expect::Delivered, size_t{4096} * 3000 * 3 / 2},
+    {"BayerRG12pLargeShort", 4096, 3000, 0x010c0059u, Expect::BeyondData, size_t{4096} * 3000 * 3 / 2 - 1},
+    {"YUV411TwelveBitsExactly", 4, 2, 0x020c001eu, Expect::Delivered, 12},
+    {"EmptyWidth", 0, 480, 0x01080001u, Expect::BeyondData, kMiB},
+    {"EmptyHeight", 640, 0, 0x01080001u, Expect::BeyondData, kMiB},
+    {"NothingReceived", 1, 1, 0x01080001u, Expect::BeyondData, 0},
     // Sizes whose products overflow: 2^32 bytes wrap a 32-bit product to 0; 2^32 x 2^32 pixels of
     // 48 bits wrap a 64-bit product of bits.
-    {"ProductWrapsThirtyTwoBits", 65536, 65536, 0x01080001u, kMiB, Expect::BeyondData},
-    {"ProductWrapsSixtyFourBits", UINT32_MAX, UINT32_MAX, 0x02300033u, SIZE_MAX, Expect::BeyondData},
-    {"LargestMono8WithinAllData", UINT32_MAX, 1, 0x01080001u, size_t{UINT32_MAX}, Expect::Delivered},
+    {"ProductWrapsThirtyTwoBits", 65536, 65536, 0x01080001u, Expect::BeyondData, kMiB},
+    {"ProductWrapsSixtyFourBits", UINT32_MAX, UINT32_MAX, 0x02300033u, Expect::BeyondData, SIZE_MAX},
+    {"LargestMono8WithinAllData", UINT32_MAX, 1, 0x01080001u, Expect::Delivered, size_t{UINT32_MAX}},
 };
 
 TEST_P(HostileLeaders, AreJudgedByTheirFormatsExactSize) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,7 +56,9 @@ Bytes with(Bytes bytes, const std::function<void(Bytes&)>& change) {
 }
 
 // The first `size` bytes of `bytes`.
-Bytes prefix(const Bytes& bytes, size_t size) { return Bytes(bytes.begin(), bytes.begin() + size); }
+Bytes prefix(const Bytes& bytes, size_t size) {
+  return Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
+}
 
 void setLength(Bytes& bytes, size_t length) {
   bytes[4] = static_cast<uint8_t>(length >> 8);

@@ -25,7 +25,7 @@ std::ostream& operator<<(std::ostream& out, const LimitCase& c) { return out << 
 constexpr int64_t kGiB = int64_t{1} << 30;
 
 const LimitCase kLimits[] = {
-    {"Vga", 640 * 480, 10, nullptr},
+    {"Vga", int64_t{640} * 480, 10, nullptr},
     {"OneGiBBuffersTwo", kGiB, 2, nullptr},
     {"OneGiBBuffersFour", kGiB, 4, nullptr},  // exactly the pool's bound
     {"OneGiBBuffersFive", kGiB, 5,
