@@ -290,4 +290,29 @@ INSTANTIATE_TEST_SUITE_P(
             "carry a whole discovery block\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Aravis's own discovery (no addresses set) reports what a device says of itself just as well:
+// the same rules keep the device with a spaced serial number out of the list.
+TEST(AravisTransport, DiscoveryListsNoDeviceWithASpacedSerialNumber) {
+  // Aravis broadcasts its discovery (to 255.255.255.255), which only a socket bound to any address
+  // receives; the test's namespace has nothing but loopback.
+  HostileGvcpDevice device("0.0.0.0", answer(1, "Basler", "acA1300", "21054321 EMU0001"));
+  ASSERT_TRUE(device.bound());
+  const char* before = std::getenv("ZAZOD_SDK_ARAVIS_ADDRESSES");
+  const std::string restore = before != nullptr ? before : "";
+  unsetenv("ZAZOD_SDK_ARAVIS_ADDRESSES");
+  Pylon::PylonInitialize();
+  Pylon::DeviceInfoList_t devices;
+  const std::string errors =
+      stderrOf([&] { Pylon::CTlFactory::GetInstance().EnumerateDevices(devices, false); });
+  Pylon::PylonTerminate();
+  setenv("ZAZOD_SDK_ARAVIS_ADDRESSES", restore.c_str(), 1);
+  EXPECT_GE(device.commands(), 1);  // Aravis asked it
+  EXPECT_TRUE(devices.empty());
+  EXPECT_NE(
+      errors.find("zazod_sdk: a GigEVision device Aravis found is not listed: the device's serial number "
+                  "holds a space or a byte that is no printable ASCII\n"),
+      std::string::npos)
+      << errors;
+}
+
 }  // namespace
