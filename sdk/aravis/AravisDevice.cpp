@@ -8,8 +8,9 @@
 #include <chrono>
 
 #include "AravisReaper.h"
+#include "FrameLeader.h"
 #include "GvcpProbe.h"
-#include "ImageExtent.h"
+#include "PayloadLimit.h"
 #include "StreamSocketSizer.h"
 #include "gcbase/GCException.h"
 #include "genapi/ICommand.h"
@@ -23,15 +24,12 @@ constexpr unsigned int kWaitSliceMs = 20;
 // How long Aravis keeps waiting for the missing packets of a frame.
 constexpr unsigned int kFrameRetentionUs = 500000;
 // Error codes of failed results: this base plus one plus Aravis's buffer status (UNKNOWN is -1),
-// and codes of its own for a payload that is no single image and for an image beyond its data.
+// and codes of its own for a payload that is no single image and for the leader's judgement
+// (FrameLeader).
 constexpr uint32_t kBufferErrorBase = 0xE2000000u;
 constexpr uint32_t kUnsupportedPayloadCode = kBufferErrorBase + 0x100u;
 constexpr const char* kUnsupportedPayload =
     "The frame's payload is no single image in the buffer this SDK handed to Aravis.";
-// A leader that describes a larger image than the data received (or the buffer) holds.
-constexpr uint32_t kImageBeyondDataCode = kBufferErrorBase + 0x101u;
-constexpr const char* kImageBeyondData =
-    "The frame's leader describes a larger image than the data received for it.";
 
 uint32_t errorCode(ArvBufferStatus status) { return kBufferErrorBase + static_cast<uint32_t>(status + 1); }
 
@@ -211,10 +209,8 @@ void AravisDevice::startStreamingLocked(size_t bufferCount, GError*& acquisition
   GError* error = nullptr;
   const gint64 payload = arv_device_get_integer_feature_value(m_device, "PayloadSize", &error);
   m_link->check(error, "StartGrabbing: PayloadSize");
-  if (payload <= 0) {
-    throw RUNTIME_EXCEPTION("StartGrabbing: the camera reports a payload size of %lld.",
-                            static_cast<long long>(payload));
-  }
+  const size_t count = std::max<size_t>(bufferCount, 2);
+  Pylon::Internal::PayloadLimit::check("StartGrabbing", payload, count);
   ArvStream* stream = arv_device_create_stream(m_device, nullptr, nullptr, &error);
   if (stream == nullptr) {
     if (error != nullptr) {
@@ -236,7 +232,6 @@ void AravisDevice::startStreamingLocked(size_t bufferCount, GError*& acquisition
     StreamSocketSizer::resize(arv_gv_stream_get_port(ARV_GV_STREAM(stream)),
                               static_cast<size_t>(socketBuffer));
   }
-  const size_t count = std::max<size_t>(bufferCount, 2);
   m_pool.start(count, static_cast<size_t>(payload), nullptr);
   m_buffers.clear();
   m_buffers.reserve(count);
@@ -339,13 +334,15 @@ void AravisDevice::fill(Buffer& entry) {
       slot->setFailed(kUnsupportedPayloadCode, kUnsupportedPayload, frameId, timeStamp);
       return;
     }
-    const uint32_t bitsPerPixel = ARV_PIXEL_FORMAT_BIT_PER_PIXEL(arv_buffer_get_image_pixel_format(buffer));
-    if (!ImageExtent::fits(static_cast<uint32_t>(width), static_cast<uint32_t>(height), bitsPerPixel,
-                           std::min(size, slot->bufferSize()))) {
-      slot->setFailed(kImageBeyondDataCode, kImageBeyondData, frameId, timeStamp);
+    const FrameLeader::Judgement judgement =
+        FrameLeader::judge(static_cast<uint32_t>(width), static_cast<uint32_t>(height),
+                           arv_buffer_get_image_pixel_format(buffer), std::min(size, slot->bufferSize()));
+    if (!judgement.deliver) {
+      slot->setFailed(judgement.errorCode, judgement.description, frameId, timeStamp);
       return;
     }
-    slot->setSucceeded(static_cast<uint32_t>(width), static_cast<uint32_t>(height), size, frameId, timeStamp);
+    slot->setSucceeded(static_cast<uint32_t>(width), static_cast<uint32_t>(height), judgement.pixelType, size,
+                       frameId, timeStamp);
     return;
   }
   slot->setFailed(errorCode(status), statusDescription(status), frameId, timeStamp);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "AravisSettings.h"
+#include "DeviceIdentity.h"
 #include "GvcpProbe.h"
 #include "TransportRegistry.h"
 
@@ -51,9 +52,13 @@ std::vector<AravisDescriptor::Fields> AravisTransport::probeAddresses(
   std::vector<AravisDescriptor::Fields> found;
   for (const std::string& address : addresses) {
     GvcpProbe::Identity identity;
-    if (GvcpProbe::identify(address, kProbeTimeoutMs, identity)) {
+    const char* refusal = nullptr;
+    if (GvcpProbe::identify(address, kProbeTimeoutMs, identity, &refusal)) {
       found.push_back({"GigEVision", address, identity.vendor, identity.model, identity.serialNumber,
                        identity.userDefinedName});
+    } else if (refusal != nullptr) {
+      std::fprintf(stderr, "zazod_sdk: the GigE Vision device at %s is not listed: %s\n", address.c_str(),
+                   refusal);
     }
   }
   return found;
@@ -81,8 +86,17 @@ std::vector<AravisDescriptor::Fields> AravisTransport::discover() {
       if (protocol != "GigEVision" && protocol != "USB3Vision") {
         continue;
       }
-      found.push_back({protocol, text(arv_get_device_address(i)), text(arv_get_device_vendor(i)),
-                       text(arv_get_device_model(i)), text(arv_get_device_serial_nbr(i)), std::string()});
+      // The names are the device's own words, as Aravis received them: the same rules as for an
+      // answer to our own probe.
+      const DeviceIdentity identity{text(arv_get_device_vendor(i)), text(arv_get_device_model(i)),
+                                    text(arv_get_device_serial_nbr(i)), std::string()};
+      if (const char* refusal = identity.refusal()) {
+        std::fprintf(stderr, "zazod_sdk: a %s device Aravis found is not listed: %s\n", protocol.c_str(),
+                     refusal);
+        continue;
+      }
+      found.push_back({protocol, text(arv_get_device_address(i)), identity.vendor, identity.model,
+                       identity.serialNumber, identity.userDefinedName});
     }
     std::lock_guard<std::mutex> done(discovery->mutex);
     discovery->found = std::move(found);

@@ -11,37 +11,19 @@
 #include <cstdint>
 #include <cstring>
 
+#include "GvcpDiscoveryAck.h"
+
 namespace Zazod::Aravis {
 
 namespace {
 
 constexpr uint16_t kGvcpPort = 3956;
-constexpr uint8_t kGvcpKey = 0x42;
-constexpr uint8_t kFlagAcknowledge = 0x01;
-constexpr uint16_t kDiscoveryCommand = 0x0002;
-constexpr uint16_t kDiscoveryAck = 0x0003;
-constexpr size_t kHeaderSize = 8;
-// Offsets in the acknowledge's payload (the same as in the device's bootstrap registers).
-constexpr size_t kManufacturerOffset = 0x48;
-constexpr size_t kModelOffset = 0x68;
-constexpr size_t kSerialOffset = 0xd8;
-constexpr size_t kSerialSize = 16;
-constexpr size_t kUserNameOffset = 0xe8;
-constexpr size_t kNameSize = 32;
 
 bool toSocketAddress(const std::string& address, uint16_t port, sockaddr_in& out) {
   std::memset(&out, 0, sizeof out);
   out.sin_family = AF_INET;
   out.sin_port = htons(port);
   return inet_pton(AF_INET, address.c_str(), &out.sin_addr) == 1;
-}
-
-std::string text(const uint8_t* payload, size_t payloadSize, size_t offset, size_t size) {
-  if (offset + size > payloadSize) {
-    return std::string();
-  }
-  const char* begin = reinterpret_cast<const char*>(payload + offset);
-  return std::string(begin, strnlen(begin, size));
 }
 
 class Socket {
@@ -62,7 +44,11 @@ class Socket {
 
 }  // namespace
 
-bool GvcpProbe::identify(const std::string& address, unsigned int timeoutMs, Identity& identity) {
+bool GvcpProbe::identify(const std::string& address, unsigned int timeoutMs, Identity& identity,
+                         const char** refusal) {
+  if (refusal != nullptr) {
+    *refusal = nullptr;
+  }
   sockaddr_in device{};
   if (!toSocketAddress(address, kGvcpPort, device)) {
     return false;
@@ -77,14 +63,8 @@ bool GvcpProbe::identify(const std::string& address, unsigned int timeoutMs, Ide
   const int tries = 3;
   for (int attempt = 0; attempt < tries; ++attempt) {
     const uint16_t requestId = static_cast<uint16_t>(attempt + 1);
-    const uint8_t command[kHeaderSize] = {kGvcpKey,
-                                          kFlagAcknowledge,
-                                          0,
-                                          kDiscoveryCommand,
-                                          0,
-                                          0,
-                                          static_cast<uint8_t>(requestId >> 8),
-                                          static_cast<uint8_t>(requestId & 0xff)};
+    uint8_t command[GvcpDiscoveryAck::kHeaderSize];
+    GvcpDiscoveryAck::command(requestId, command);
     if (send(socket.fd(), command, sizeof command, 0) != static_cast<ssize_t>(sizeof command)) {
       return false;
     }
@@ -99,26 +79,26 @@ bool GvcpProbe::identify(const std::string& address, unsigned int timeoutMs, Ide
       if (poll(&entry, 1, static_cast<int>(left)) <= 0) {
         break;
       }
-      uint8_t answer[1024];
-      const ssize_t size = recv(socket.fd(), answer, sizeof answer, 0);
-      if (size < static_cast<ssize_t>(kHeaderSize)) {
-        if (size < 0) {
-          break;  // e.g. connection refused: nothing listens there
+      uint8_t answer[GvcpDiscoveryAck::kHeaderSize + GvcpDiscoveryAck::kMaxPayloadSize];
+      // With MSG_TRUNC the datagram's own length comes back, also when it did not fit.
+      const ssize_t size = recv(socket.fd(), answer, sizeof answer, MSG_TRUNC);
+      if (size < 0) {
+        break;  // e.g. connection refused: nothing listens there
+      }
+      const GvcpDiscoveryAck::Outcome outcome =
+          static_cast<size_t>(size) > sizeof answer
+              ? GvcpDiscoveryAck::Outcome{GvcpDiscoveryAck::Verdict::Refused,
+                                          "the answer is longer than any GVCP answer"}
+              : GvcpDiscoveryAck::parse(answer, static_cast<size_t>(size), requestId, identity);
+      if (outcome.verdict == GvcpDiscoveryAck::Verdict::Ignored) {
+        continue;
+      }
+      if (outcome.verdict == GvcpDiscoveryAck::Verdict::Refused) {
+        if (refusal != nullptr) {
+          *refusal = outcome.reason;
         }
-        continue;
+        return false;
       }
-      const uint16_t status = static_cast<uint16_t>((answer[0] << 8) | answer[1]);
-      const uint16_t ack = static_cast<uint16_t>((answer[2] << 8) | answer[3]);
-      const uint16_t ackId = static_cast<uint16_t>((answer[6] << 8) | answer[7]);
-      if (status != 0 || ack != kDiscoveryAck || ackId != requestId) {
-        continue;
-      }
-      const uint8_t* payload = answer + kHeaderSize;
-      const size_t payloadSize = static_cast<size_t>(size) - kHeaderSize;
-      identity.vendor = text(payload, payloadSize, kManufacturerOffset, kNameSize);
-      identity.model = text(payload, payloadSize, kModelOffset, kNameSize);
-      identity.serialNumber = text(payload, payloadSize, kSerialOffset, kSerialSize);
-      identity.userDefinedName = text(payload, payloadSize, kUserNameOffset, kSerialSize);
       return true;
     }
   }

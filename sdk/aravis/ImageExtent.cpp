@@ -4,14 +4,16 @@
 namespace Zazod::Aravis {
 
 uint64_t ImageExtent::bytes(uint32_t width, uint32_t height, uint32_t bitsPerPixel) {
-  // At most 2^32 * 2^32 * 255 bits would overflow 64 bits; pixels are counted in 64 bits first and
-  // the product is bounded before it is turned into bits.
+  // Pixels are counted in 64 bits (at most 2^64 - 2^33 + 1). Their bits may not fit into 64 bits
+  // even when their bytes do, so the bytes are taken per group of 8 pixels (a whole number of
+  // bytes, `bitsPerPixel` each) and the rest of fewer than 8 pixels is added, rounded up.
   const uint64_t pixels = static_cast<uint64_t>(width) * height;
-  if (bitsPerPixel != 0 && pixels > UINT64_MAX / bitsPerPixel) {
+  const uint64_t groups = pixels / 8;
+  const uint64_t rest = (pixels % 8 * bitsPerPixel + 7) / 8;
+  if (bitsPerPixel != 0 && groups > (UINT64_MAX - rest) / bitsPerPixel) {
     return UINT64_MAX;
   }
-  const uint64_t bits = pixels * bitsPerPixel;
-  return bits / 8 + (bits % 8 != 0 ? 1 : 0);
+  return groups * bitsPerPixel + rest;
 }
 
 bool ImageExtent::fits(uint32_t width, uint32_t height, uint32_t bitsPerPixel, size_t received) {

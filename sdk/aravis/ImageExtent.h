@@ -12,7 +12,7 @@ namespace Zazod::Aravis {
 class ImageExtent {
  public:
   // Bytes that width x height pixels of `bitsPerPixel` occupy (rounded up to whole bytes);
-  // UINT64_MAX when that does not fit into 64 bits.
+  // UINT64_MAX when that does not fit into 64 bits (also when only their bits would not).
   static uint64_t bytes(uint32_t width, uint32_t height, uint32_t bitsPerPixel);
   // True when the image is not empty, its pixel size known, and it fits into `received` bytes.
   static bool fits(uint32_t width, uint32_t height, uint32_t bitsPerPixel, size_t received);

@@ -19,8 +19,8 @@ void ResultSlot::release() {
   }
 }
 
-void ResultSlot::setSucceeded(uint32_t width, uint32_t height, size_t payloadSize, uint64_t blockId,
-                              uint64_t timeStamp) {
+void ResultSlot::setSucceeded(uint32_t width, uint32_t height, EPixelType pixelType, size_t payloadSize,
+                              uint64_t blockId, uint64_t timeStamp) {
   m_data.m_succeeded = true;
   m_data.m_buffer = m_buffer.data();
   m_data.m_width = width;
@@ -30,7 +30,7 @@ void ResultSlot::setSucceeded(uint32_t width, uint32_t height, size_t payloadSiz
   m_data.m_timeStamp = timeStamp;
   m_data.m_errorCode = 0;
   m_data.m_imageNumber = 0;
-  m_data.m_pixelType = PixelType_Mono8;
+  m_data.m_pixelType = pixelType;
   m_errorText[0] = '\0';
 }
 
@@ -45,6 +45,7 @@ void ResultSlot::setFailed(uint32_t errorCode, const char* description, uint64_t
   m_data.m_timeStamp = timeStamp;
   m_data.m_errorCode = errorCode;
   m_data.m_imageNumber = 0;
+  m_data.m_pixelType = PixelType_Undefined;
   std::strncpy(m_errorText, description != nullptr ? description : "", sizeof m_errorText - 1);
   m_errorText[sizeof m_errorText - 1] = '\0';
 }

@@ -30,8 +30,8 @@ class ResultSlot {
   size_t bufferSize() const { return m_buffer.size(); }
 
   // Filling by the device.
-  void setSucceeded(uint32_t width, uint32_t height, size_t payloadSize, uint64_t blockId,
-                    uint64_t timeStamp);
+  void setSucceeded(uint32_t width, uint32_t height, EPixelType pixelType, size_t payloadSize,
+                    uint64_t blockId, uint64_t timeStamp);
   void setFailed(uint32_t errorCode, const char* description, uint64_t blockId, uint64_t timeStamp);
   // The device's wish for the image number of this result (SetNextImageNumber) and the count of
   // images skipped before it.

@@ -1,6 +1,11 @@
 // Pylon::Internal::Stream: pool and ready queue of one streaming device.
 #include "Stream.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "PayloadLimit.h"
+
 namespace Pylon::Internal {
 
 Stream::~Stream() { stop(); }
@@ -10,6 +15,8 @@ void Stream::start(size_t slotCount, size_t bufferSize, std::shared_ptr<const Re
   if (slotCount == 0) {
     slotCount = 1;
   }
+  PayloadLimit::check("StartGrabbing", static_cast<int64_t>(std::min<size_t>(bufferSize, INT64_MAX)),
+                      slotCount);
   ResultPool* pool = ResultPool::create(slotCount, bufferSize, std::move(faults));
   m_queue.reset(slotCount);
   std::lock_guard<std::mutex> lock(m_mutex);

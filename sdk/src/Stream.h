@@ -23,6 +23,7 @@ class Stream {
   Stream(const Stream&) = delete;
   Stream& operator=(const Stream&) = delete;
 
+  // Throws (PayloadLimit) before anything is allocated when the buffers would be too large.
   void start(size_t slotCount, size_t bufferSize, std::shared_ptr<const ResultFaults> faults);
   // Drops every queued result and gives up the pool (held results stay valid until released).
   void stop();

@@ -61,3 +61,9 @@ std::string AravisPeer::triggerMode(const char* trigger) {
 std::string AravisPeer::triggerSource(const char* trigger) {
   return set("TriggerSelector", trigger) ? get("TriggerSource") : std::string();
 }
+
+std::string AravisPeer::genicamXml() {
+  size_t size = 0;
+  const char* xml = m_device != nullptr ? arv_device_get_genicam_xml(m_device, &size) : nullptr;
+  return xml != nullptr ? std::string(xml, size) : std::string();
+}

@@ -23,6 +23,8 @@ class AravisPeer {
   // TriggerMode / TriggerSource with the selector moved to `trigger` first.
   std::string triggerMode(const char* trigger);
   std::string triggerSource(const char* trigger);
+  // The camera's GenICam description as it serves it ("" when there is none).
+  std::string genicamXml();
   const std::string& lastError() const { return m_lastError; }
 
  private:

@@ -3,7 +3,9 @@
 // with the device's block ids; trigger readiness by the count of outstanding software triggers).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -158,6 +160,31 @@ TEST_F(AravisSdk, SoftwareTriggeredResultsCarryTheDevicesBlockIdsAndReadiness) {
   Pylon::CGrabResultPtr none;
   EXPECT_FALSE(m_camera.RetrieveResult(200, none, Pylon::TimeoutHandling_Return));
   m_camera.StopGrabbing();
+}
+
+// A result names the pixel format the camera sent it in, for each format the fake camera offers,
+// and holds the whole image of that format.
+TEST_F(AravisSdk, ResultsCarryThePixelFormatOfTheirFrames) {
+  GenApi::CEnumerationPtr(m_camera.GetNodeMap().GetNode("TriggerMode"))->FromString("On", true);
+  GenApi::CEnumerationPtr(m_camera.GetNodeMap().GetNode("TriggerSource"))->FromString("Software", true);
+  GenApi::CEnumerationPtr format = enumeration("PixelFormat");
+  const std::vector<std::string> names = entryNames(format);
+  ASSERT_NE(std::find(names.begin(), names.end(), "Mono16"), names.end());
+  for (const std::string& name : names) {
+    format->FromString(name.c_str(), true);
+    const int64_t code = format->GetCurrentEntry()->GetValue();
+    m_camera.StartGrabbing(Pylon::GrabStrategy_OneByOne, Pylon::GrabLoop_ProvidedByUser);
+    m_camera.ExecuteSoftwareTrigger();
+    Pylon::CGrabResultPtr result;
+    ASSERT_TRUE(m_camera.RetrieveResult(3000, result, Pylon::TimeoutHandling_Return)) << name;
+    ASSERT_TRUE(result->GrabSucceeded()) << name << ": " << result->GetErrorDescription().c_str();
+    EXPECT_EQ(static_cast<int64_t>(result->GetPixelType()), code) << name;
+    const uint64_t bits = (static_cast<uint64_t>(code) >> 16) & 0xff;
+    EXPECT_GE(result->GetPayloadSize() * 8, uint64_t{result->GetWidth()} * result->GetHeight() * bits)
+        << name;
+    result.Release();
+    m_camera.StopGrabbing();
+  }
 }
 
 TEST_F(AravisSdk, HeldResultsStayValidAfterStopAndThePoolIsReusedAfterwards) {

@@ -39,6 +39,11 @@ TEST(ImageExtent, AcceptsOnlyImagesWithinTheReceivedData) {
   }
   EXPECT_EQ(ImageExtent::bytes(65536, 65536, 8), uint64_t{1} << 32);
   EXPECT_EQ(ImageExtent::bytes(UINT32_MAX, UINT32_MAX, 255), UINT64_MAX);
+  // Bits beyond 64 bits whose bytes are not: (2^32 - 1)^2 pixels of 8 bits, and of 12.
+  EXPECT_EQ(ImageExtent::bytes(UINT32_MAX, UINT32_MAX, 8), uint64_t{UINT32_MAX} * UINT32_MAX);
+  EXPECT_EQ(ImageExtent::bytes(0x11111111u, 0xcecececeu, 32), uint64_t{0x11111111u} * 0xcecececeu * 4);
+  EXPECT_EQ(ImageExtent::bytes(3, 3, 12), 14u);  // 108 bits: 13.5 bytes
+  EXPECT_EQ(ImageExtent::bytes(UINT32_MAX, UINT32_MAX, 9), UINT64_MAX);
 }
 
 }  // namespace

@@ -217,6 +217,25 @@ TEST_F(Emulation, FreeRunDeliversFramesUntilStopped) {
   EXPECT_EQ(device->FramesProduced(), produced);  // the producer thread was joined
 }
 
+// A camera whose frames would need more than the pool's bounds is refused at the start, before
+// its buffers are allocated (16 of 2 GiB here); the camera stays open and usable.
+TEST_F(Emulation, AStartWhoseBuffersWouldBeTooLargeIsRefusedBeforeAllocating) {
+  emu::CameraDescription description;
+  description.width = 65536;
+  description.height = 32768;
+  openCamera(description);
+  try {
+    start();
+    ADD_FAILURE() << "started";
+  } catch (const GenICam::RuntimeException& e) {
+    EXPECT_STREQ(e.GetDescription(),
+                 "StartGrabbing: the camera reports a payload size of 2147483648 bytes, more than the "
+                 "1073741824 bytes this SDK allocates for one buffer.");
+  }
+  EXPECT_FALSE(camera->IsGrabbing());
+  EXPECT_TRUE(camera->IsOpen());
+}
+
 TEST_F(Emulation, ATriggerWithoutAFreeBufferIsDroppedAndCounted) {
   emu::CameraDescription description;
   description.bufferCount = 2;

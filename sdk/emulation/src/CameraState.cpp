@@ -101,7 +101,8 @@ bool EmulatedCamera::State::fillOutcome(Pylon::Internal::ResultSlot& slot, uint6
     return false;
   }
   const size_t payload = static_cast<size_t>(m_description.width) * m_description.height;
-  slot.setSucceeded(m_description.width, m_description.height, payload, blockId, timeStamp);
+  slot.setSucceeded(m_description.width, m_description.height, Pylon::PixelType_Mono8, payload, blockId,
+                    timeStamp);
   if (m_hasNextImageNumber) {
     slot.setImageNumberHint(true, m_nextImageNumber);
     m_hasNextImageNumber = false;
