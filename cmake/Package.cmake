@@ -1,7 +1,9 @@
 # Debian packages built by CPack from the install rules (scripts/package): zazod-host (runtime: the
-# module, the SDK layer, zazod-host) and zazod-host-dev (the host interface for host builds). Each
-# also gets the files Debian wants in its doc folder (a machine-readable copyright made from
-# COPYRIGHT, a changelog) and its lintian overrides, as components that only packaging installs.
+# module, the SDK layer, zazod-host, the udev rule for USB3 Vision cameras and the postinst that
+# applies it to cameras already plugged in) and zazod-host-dev (the host interface for host
+# builds). Each also gets the files Debian wants in its doc folder (a machine-readable copyright
+# made from COPYRIGHT, a changelog) and its lintian overrides, as components that only packaging
+# installs.
 set(ZAZOD_MAINTAINER "zaZod_190 developers <zazod-190@example.com>")
 set(ZAZOD_DEBIAN_SOURCE zazod-host)
 set(zazod_debian_dir ${PROJECT_BINARY_DIR}/debian)
@@ -58,7 +60,13 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/shlibs.in ${zazod_debian_dir}/shlibs @ONLY)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
-  ${zazod_debian_dir}/shlibs ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
+  ${zazod_debian_dir}/shlibs ${CMAKE_CURRENT_LIST_DIR}/debian/triggers ${CMAKE_CURRENT_LIST_DIR}/debian/postinst)
+
+# Access to USB3 Vision cameras for local users, where Debian's udev reads the rules of packages.
+# Only the package installs it: a rule under another prefix would never be read (the README says
+# where to copy it by hand).
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/udev/60-zazod-usb3-vision.rules
+  DESTINATION lib/udev/rules.d COMPONENT runtime_debian EXCLUDE_FROM_ALL)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME zazod-host)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION graphics)

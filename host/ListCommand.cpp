@@ -9,6 +9,7 @@
 #include "FrameCollector.h"
 #include "HostError.h"
 #include "ModuleLoader.h"
+#include "UsbfsMemoryLimit.h"
 
 QStringList ListCommand::keysOf(ICameraObject* camera) {
   try {
@@ -42,6 +43,15 @@ int ListCommand::run(const HostOptions& options, LogCapture& log) {
   }
   for (const QString& key : keys) {
     std::cout << key.toStdString() << '\n';
+  }
+  std::cout.flush();
+  const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  const int usb3Vision = UsbfsMemoryLimit::usb3VisionCandidates(environment, static_cast<int>(keys.size()));
+  if (usb3Vision > 0) {
+    const QString path = UsbfsMemoryLimit::path(environment);
+    for (const QString& line : UsbfsMemoryLimit::read(path).warning(usb3Vision, path)) {
+      std::cerr << "zazod-host: " << line.toStdString() << '\n';
+    }
   }
   return static_cast<int>(ExitCode::Success);
 }

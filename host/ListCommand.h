@@ -1,5 +1,6 @@
 // ListCommand: `zazod-host list` prints one line per camera key the module's IEnumCameras
-// returns, or "no camera present".
+// returns, or "no camera present", and warns on stderr when the kernel's usbfs memory limit is
+// below what the listed cameras' buffers need over USB3 Vision (UsbfsMemoryLimit).
 #pragma once
 
 #include <QStringList>
