@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -247,11 +248,14 @@ GrabCommand::Ending GrabCommand::snapAtRate() {
       m_collector.waitForMoreThan(m_collector.outcomes(), next);
       refresh();
     }
+    const Clock::time_point snapped = Clock::now();
     if (!snap()) {
       ending = m_options.mode == GrabMode_SoftwareTriggerCounted ? Ending::Completed : Ending::SnapRefused;
       break;
     }
-    next += period;
+    // A late snap does not bring the next one closer: a camera that looks for a trigger once per
+    // tick would merge two snaps sent back to back into one frame.
+    next = std::max(next + period, snapped + period);
   }
   // Until every snap is answered, or until the last snap is older than the timeout: no answer that
   // comes later could belong to it. Snaps the camera ignored while it answered later ones are not

@@ -1,6 +1,7 @@
 #include "ViewSession.h"
 
 #include <QtGlobal>
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -283,15 +284,15 @@ void ViewSession::autoSnapLoop() {
       continue;  // ending, or a new rate: paced from now on
     }
     lock.unlock();
+    Clock::time_point snapped;
     {
       std::lock_guard<std::mutex> camera(m_cameraMutex);
+      snapped = Clock::now();
       snapLocked();
     }
     lock.lock();
-    next += period;
-    // Behind by more than a period (a slow module, a busy machine): go on from now, no burst.
-    if (Clock::now() > next + period) {
-      next = Clock::now();
-    }
+    // Behind (a slow module, a busy machine): the next snap still comes a period after this one,
+    // never in a burst that a camera looking for triggers once per tick would merge.
+    next = std::max(next + period, snapped + period);
   }
 }

@@ -42,8 +42,9 @@ pid_t spawnQuietly(std::vector<std::string> arguments) {
   return failed == 0 ? pid : -1;
 }
 
-// Runs a helper program bounded by kHelperTimeoutSeconds; true when it ended with status 0.
-bool runQuietly(std::vector<std::string> arguments) {
+}  // namespace
+
+bool FakeCamera::runHelper(std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), {"timeout", kHelperTimeoutSeconds});
   const pid_t pid = spawnQuietly(std::move(arguments));
   if (pid < 0) {
@@ -58,12 +59,14 @@ bool runQuietly(std::vector<std::string> arguments) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+namespace {
+
 // The fake camera listens only on an address that an interface carries: any 127.0.0.N other than
 // 127.0.0.1 is added to this namespace's loopback first ("ip addr add" fails when it is there
 // already, which is fine).
 void carryOnLoopback(const std::string& address) {
   if (address != FakeCamera::address()) {
-    runQuietly({"ip", "addr", "add", address + "/8", "dev", "lo"});
+    FakeCamera::runHelper({"ip", "addr", "add", address + "/8", "dev", "lo"});
   }
 }
 
@@ -130,7 +133,7 @@ bool FakeCamera::applySettings() {
   }
   std::vector<std::string> arguments{"arv-tool-0.8", "-a", m_address, "control"};
   arguments.insert(arguments.end(), controls.begin(), controls.end());
-  return runQuietly(arguments);
+  return FakeCamera::runHelper(arguments);
 }
 
 void FakeCamera::kill() {

@@ -46,6 +46,9 @@ class FakeCamera {
   static const char* address() { return "127.0.0.1"; }
   // A serial number no other camera of this test process has (at most 15 characters).
   static std::string uniqueSerialNumber();
+  // Runs a helper program (ip, arv-tool, tc) with its output discarded, bounded in time; true when
+  // it ended with status 0.
+  static bool runHelper(std::vector<std::string> arguments);
 
  private:
   void reap();

@@ -46,6 +46,7 @@ void PatternSink::check(TestPattern* pattern, bool learnFirst, uint32_t width, u
   m_width = width;
   m_height = height;
   m_lastPhase = -1;
+  m_tally = Tally{};
 }
 
 size_t PatternSink::count() const {

@@ -29,8 +29,9 @@ class PatternSink : public ICameraFrameSink {
   void OnCameraError(ICameraObject* /*camera*/, int /*code*/) override {}
   void OnFrameReady(ICameraObject* camera) override;
 
-  // Frames from now on are compared with `pattern` (null: only counted). With `learnFirst`, the
-  // next frame teaches the pattern instead, and a frame that cannot counts as a mismatch.
+  // Frames from now on are compared with `pattern` (null: only counted) and tallied afresh. With
+  // `learnFirst`, the next frame teaches the pattern instead, and a frame that cannot counts as a
+  // mismatch.
   void check(TestPattern* pattern, bool learnFirst, uint32_t width, uint32_t height);
 
   size_t count() const;

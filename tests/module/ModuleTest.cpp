@@ -114,7 +114,7 @@ TEST_F(LoadedModule, GrabsHundredFramesEndToEnd) {
   EXPECT_TRUE(log.lines(QtCriticalMsg).empty());
 }
 
-TEST_F(LoadedModule, ModuleExceptionsReachTheHostAsTheirOwnKind) {
+TEST_F(LoadedModule, AnUnopenedCameraRefusesByItsResultsWithoutThrowing) {
   // A snap on a camera that never opened is refused, not thrown; an unknown key gives 0.
   CameraConfig config;
   config.cameraKey = "basler NOSUCH";

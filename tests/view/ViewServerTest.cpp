@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -16,19 +17,25 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Polls the view's state until `reached` holds or `timeout` passes; the state last read.
+// Polls the view's state until `reached` holds; the state that satisfied it. A state that never
+// gets there within `timeout` (a bound that only catches a hang) fails the test, with the state
+// last read, so no later comparison is made against a state the test did not ask for.
 QJsonObject stateWhen(int port, const std::function<bool(const QJsonObject&)>& reached,
-                      std::chrono::milliseconds timeout = 10s) {
+                      std::chrono::milliseconds timeout = 30s) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   QJsonObject state;
-  do {
+  for (;;) {
     state = RawHttp::get(port, "/api/state").json();
     if (reached(state)) {
-      break;
+      return state;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ADD_FAILURE() << "the view's state never reached the awaited condition; last read: "
+                    << QJsonDocument(state).toJson(QJsonDocument::Compact).toStdString();
+      return state;
     }
     std::this_thread::sleep_for(20ms);  // another process: nothing to wait on but its answers
-  } while (std::chrono::steady_clock::now() < deadline);
-  return state;
+  }
 }
 
 long long figure(const QJsonObject& state, const char* name) {
