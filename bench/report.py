@@ -318,11 +318,14 @@ def aravis_scale_rows(path):
     for entry in data.get("scale", []):
         n = entry["cameras"]
         packets = f"{entry['packet_size']}-byte packets" if entry.get("packet_size") else "1400-byte packets"
-        label = f"6 aravis {entry['width']}x{entry['height']} at {entry['rate']}/s, {packets}, {n} camera(s)"
+        way = f", packet socket {entry['packet_socket']} ({entry['stream']})" if entry.get("packet_socket") else ""
+        label = f"6 aravis {entry['width']}x{entry['height']} at {entry['rate']}/s, {packets}, {n} camera(s){way}"
         module, bare = entry["module"], entry["bare_client"]
         fm, fb = run_figures(module), run_figures(bare)
         rows.append((label, "module (loaded, one snapping thread per camera)", describe_run(module, fm), "", None))
-        rows.append((label, f"bare libaravis client, {entry['buffers']} buffers, same socket buffer",
+        bare_setup = ("Aravis's default (packet socket where permitted)" if entry.get("packet_socket") == "auto"
+                      else "packet socket off, same socket buffer")
+        rows.append((label, f"bare libaravis client, {entry['buffers']} buffers, {bare_setup}",
                      describe_run(bare, fb), "", None))
         rows.append((label, "triggers without a frame, module vs bare client",
                      f"{fm['triggers_without_frame']} vs {fb['triggers_without_frame']}",

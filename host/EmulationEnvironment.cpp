@@ -13,6 +13,9 @@
 #include "HostError.h"
 
 void EmulationEnvironment::apply(const HostOptions& options) {
+  if (options.verbose && qEnvironmentVariableIsEmpty("ZAZOD_SDK_DIAGNOSTICS")) {
+    qputenv("ZAZOD_SDK_DIAGNOSTICS", "1");
+  }
   if (options.emulate) {
     qputenv("ZAZOD_SDK_EMULATED_CAMERAS", QByteArray::number(*options.emulate));
   }

@@ -64,8 +64,9 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
       QStringLiteral("module"),
       QStringLiteral("The camera module to load (default: %1).").arg(DefaultModule::path()),
       QStringLiteral("PATH"));
-  const QCommandLineOption verbose(QStringLiteral("verbose"),
-                                   QStringLiteral("Also shows the module's debug lines."));
+  const QCommandLineOption verbose(
+      QStringLiteral("verbose"),
+      QStringLiteral("Also shows the module's debug lines and the SDK layer's diagnostics."));
   const QCommandLineOption emulate(
       QStringLiteral("emulate"),
       QStringLiteral("list, grab, view: make N emulated cameras present (ZAZOD_SDK_EMULATED_CAMERAS)."),

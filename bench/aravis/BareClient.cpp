@@ -1,11 +1,15 @@
 // aravis_bare_client: the baseline of the Aravis scale rows, the least a program over libaravis does
-// to receive software-triggered frames from GigE Vision cameras, set up as the SDK layer sets up
-// its streams: the packet socket off, a socket buffer of twice the payload plus 64 KiB set before
-// acquisition starts (and Aravis told to leave it alone), half a second of frame retention, and the
-// same number of buffers. One thread per camera triggers at the given rate; one per camera pops the completed
-// buffers and pushes them straight back. Runs only inside a private network namespace.
+// to receive software-triggered frames from GigE Vision cameras. With --packet-socket=off its
+// streams are set up as the SDK layer sets up a stream that does not use the packet socket: the
+// packet socket off, a socket buffer of twice the payload plus 64 KiB set before acquisition starts
+// (and Aravis told to leave it alone); with --packet-socket=auto (the default) Aravis keeps its
+// default, the packet socket wherever the process may open one. Both keep half a second of frame
+// retention and the same number of buffers. One thread per camera triggers at the given rate; one
+// per camera pops the completed buffers and pushes them straight back. Runs only inside a private
+// network namespace.
 //
 //   aravis_bare_client --addresses=127.0.0.2,127.0.0.3 --seconds=30 --rate=20 --buffers=10
+//     [--packet-socket=auto|off]
 //
 // Prints one line per camera, "camera ADDRESS triggers N completed N failed N", then
 // "cpu_seconds S seconds S" (this process's CPU time over the triggering and the wait after it).
@@ -50,7 +54,7 @@ bool report(GError* error, const std::string& what) {
   return false;
 }
 
-bool setUp(Camera& camera, size_t buffers) {
+bool setUp(Camera& camera, size_t buffers, bool packetSocket) {
   GError* error = nullptr;
   const std::string local = Zazod::Aravis::GvcpProbe::localAddressFor(camera.address);
   GInetAddress* interfaceAddress = g_inet_address_new_from_string(local.c_str());
@@ -61,7 +65,10 @@ bool setUp(Camera& camera, size_t buffers) {
   if (!report(error, camera.address + ": connecting") || camera.device == nullptr) {
     return false;
   }
-  arv_gv_device_set_stream_options(ARV_GV_DEVICE(camera.device), ARV_GV_STREAM_OPTION_PACKET_SOCKET_DISABLED);
+  if (!packetSocket) {
+    arv_gv_device_set_stream_options(ARV_GV_DEVICE(camera.device),
+                                     ARV_GV_STREAM_OPTION_PACKET_SOCKET_DISABLED);
+  }
   const char* settings[][2] = {{"TriggerSelector", "FrameStart"},
                                {"TriggerMode", "On"},
                                {"TriggerSource", "Software"},
@@ -80,11 +87,14 @@ bool setUp(Camera& camera, size_t buffers) {
   if (!report(error, camera.address + ": creating the stream") || camera.stream == nullptr) {
     return false;
   }
-  const gint64 socketBuffer = std::min<gint64>(std::max<gint64>(2 * payload + 65536, 1 << 20), 64 << 20);
-  g_object_set(camera.stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size", 0,
-               "frame-retention", kFrameRetentionUs, nullptr);
-  Zazod::Aravis::StreamSocketSizer::resize(arv_gv_stream_get_port(ARV_GV_STREAM(camera.stream)),
-                                           static_cast<size_t>(socketBuffer));
+  g_object_set(camera.stream, "frame-retention", kFrameRetentionUs, nullptr);
+  if (!packetSocket) {
+    const gint64 socketBuffer = std::min<gint64>(std::max<gint64>(2 * payload + 65536, 1 << 20), 64 << 20);
+    g_object_set(camera.stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size", 0,
+                 nullptr);
+    Zazod::Aravis::StreamSocketSizer::resize(arv_gv_stream_get_port(ARV_GV_STREAM(camera.stream)),
+                                             static_cast<size_t>(socketBuffer));
+  }
   for (size_t i = 0; i < buffers; ++i) {
     arv_stream_push_buffer(camera.stream, arv_buffer_new_allocate(static_cast<size_t>(payload)));
   }
@@ -128,8 +138,15 @@ int main(int argc, char** argv) {
   const double seconds = std::atof(ProgramOptions::take(argc, argv, "--seconds").c_str());
   const int rate = std::atoi(ProgramOptions::take(argc, argv, "--rate").c_str());
   const long buffers = std::atol(ProgramOptions::take(argc, argv, "--buffers").c_str());
-  if (addresses.empty() || seconds <= 0 || rate <= 0 || buffers <= 0) {
-    std::fprintf(stderr, "usage: %s --addresses=IP[,IP...] --seconds=S --rate=HZ --buffers=N\n", argv[0]);
+  std::string mode = ProgramOptions::take(argc, argv, "--packet-socket");
+  if (mode.empty()) {
+    mode = "auto";
+  }
+  if (addresses.empty() || seconds <= 0 || rate <= 0 || buffers <= 0 || (mode != "auto" && mode != "off")) {
+    std::fprintf(
+        stderr,
+        "usage: %s --addresses=IP[,IP...] --seconds=S --rate=HZ --buffers=N [--packet-socket=auto|off]\n",
+        argv[0]);
     return 2;
   }
   std::vector<Camera> cameras(static_cast<size_t>(std::count(addresses.begin(), addresses.end(), ',') + 1));
@@ -138,7 +155,7 @@ int main(int argc, char** argv) {
     const size_t end = addresses.find(',', start);
     camera.address = addresses.substr(start, end - start);
     start = end + 1;
-    if (!setUp(camera, static_cast<size_t>(buffers))) {
+    if (!setUp(camera, static_cast<size_t>(buffers), mode == "auto")) {
       return 1;
     }
   }

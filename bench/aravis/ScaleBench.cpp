@@ -9,8 +9,10 @@
 // Runs only inside a private network namespace with only loopback:
 //   scripts/netns build/bench/aravis/aravis_scale_bench --summary=OUT.json --seconds=30
 //     [--counts=1,2,4] [--rounds=3] [--packet-size=BYTES] [--loss-seconds=30] [--alloc-seconds=5]
-//     [--bare-client=PATH]
+//     [--bare-client=PATH] [--packet-socket=auto,off]
 // --packet-size sets the scale rows' stream packet size (default: the fake camera's 1400 bytes).
+// --packet-socket lists the modes each camera count runs in (default both): the module with
+// ZAZOD_SDK_ARAVIS_PACKET_SOCKET set to it, the bare client with --packet-socket set to it.
 #include <CameraInterface.h>
 #include <pylon/PylonIncludes.h>
 
@@ -36,6 +38,7 @@
 #include "PatternSink.h"
 #include "ProcessCpu.h"
 #include "ProgramOptions.h"
+#include "StreamPath.h"
 #include "TestPattern.h"
 
 namespace {
@@ -199,14 +202,14 @@ QJsonObject moduleRun(const Fakes& fakes, double seconds, TestPattern* pattern) 
 }
 
 // Through aravis_bare_client on the same cameras.
-QJsonObject bareRun(const Fakes& fakes, double seconds, const std::string& client) {
+QJsonObject bareRun(const Fakes& fakes, double seconds, const std::string& client, const std::string& mode) {
   std::string addresses;
   for (const auto& fake : fakes) {
     addresses += (addresses.empty() ? "" : ",") + fake->listenAddress();
   }
   const std::string command = client + " --addresses=" + addresses + " --seconds=" + std::to_string(seconds) +
                               " --rate=" + std::to_string(kTriggerHz) +
-                              " --buffers=" + std::to_string(kBufferCount);
+                              " --buffers=" + std::to_string(kBufferCount) + " --packet-socket=" + mode;
   const double fakesBefore = fakesCpu(fakes);
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) {
@@ -318,16 +321,24 @@ bool learnPattern(TestPattern& pattern) {
   return learnt && pattern.learned() && camera.sink.tally().phases == std::vector<int>{0, 1, 2};
 }
 
-std::vector<size_t> parseCounts(const std::string& text) {
-  std::vector<size_t> counts;
+std::vector<std::string> parseList(const std::string& text) {
+  std::vector<std::string> items;
   size_t start = 0;
   while (start < text.size()) {
     const size_t end = text.find(',', start);
-    counts.push_back(static_cast<size_t>(std::atoi(text.substr(start, end - start).c_str())));
+    items.push_back(text.substr(start, end - start));
     if (end == std::string::npos) {
       break;
     }
     start = end + 1;
+  }
+  return items;
+}
+
+std::vector<size_t> parseCounts(const std::string& text) {
+  std::vector<size_t> counts;
+  for (const std::string& item : parseList(text)) {
+    counts.push_back(static_cast<size_t>(std::atoi(item.c_str())));
   }
   return counts;
 }
@@ -371,6 +382,15 @@ int main(int argc, char** argv) {
   if (counts.empty()) {
     counts = "1,2,4";
   }
+  std::string modeList = ProgramOptions::take(argc, argv, "--packet-socket");
+  const std::vector<std::string> modes = parseList(modeList.empty() ? "auto,off" : modeList);
+  for (const std::string& mode : modes) {
+    if (!Zazod::Aravis::StreamPath::parseMode(mode.c_str())) {
+      std::fprintf(stderr, "aravis_scale_bench: --packet-socket takes auto and off, not \"%s\"\n",
+                   mode.c_str());
+      return 2;
+    }
+  }
   if (client.empty()) {
     client = ARAVIS_BARE_CLIENT;
   }
@@ -394,30 +414,38 @@ int main(int argc, char** argv) {
 
   QJsonArray scale;
   for (size_t count : parseCounts(counts)) {
-    std::fprintf(stderr, "  %zu camera(s): module, bare client, SDK allocations\n", count);
     Fakes fakes = startFakes(count, 2, {}, packetSize);
     if (fakes.empty()) {
       return 1;
     }
-    QJsonObject row{{"cameras", static_cast<qint64>(count)},
-                    {"packet_size", static_cast<qint64>(packetSize)},
-                    {"rate", kTriggerHz},
-                    {"width", static_cast<qint64>(kSide)},
-                    {"height", static_cast<qint64>(kSide)},
-                    {"buffers", static_cast<qint64>(kBufferCount)}};
-    // In turns, so that what else the machine does weighs on both alike.
-    QJsonObject module;
-    QJsonObject bare;
-    for (int round = 0; round < rounds; ++round) {
-      accumulate(module, moduleRun(fakes, seconds / rounds, nullptr));
-      accumulate(bare, bareRun(fakes, seconds / rounds, client));
+    for (const std::string& mode : modes) {
+      setenv("ZAZOD_SDK_ARAVIS_PACKET_SOCKET", mode.c_str(), 1);
+      const char* stream = Zazod::Aravis::StreamPath::describe(Zazod::Aravis::StreamPath::current());
+      std::fprintf(stderr, "  %zu camera(s), packet socket %s (%s): module, bare client, SDK allocations\n",
+                   count, mode.c_str(), stream);
+      QJsonObject row{{"cameras", static_cast<qint64>(count)},
+                      {"packet_size", static_cast<qint64>(packetSize)},
+                      {"rate", kTriggerHz},
+                      {"width", static_cast<qint64>(kSide)},
+                      {"height", static_cast<qint64>(kSide)},
+                      {"buffers", static_cast<qint64>(kBufferCount)},
+                      {"packet_socket", QString::fromStdString(mode)},
+                      {"stream", stream}};
+      // In turns, so that what else the machine does weighs on both alike.
+      QJsonObject module;
+      QJsonObject bare;
+      for (int round = 0; round < rounds; ++round) {
+        accumulate(module, moduleRun(fakes, seconds / rounds, nullptr));
+        accumulate(bare, bareRun(fakes, seconds / rounds, client, mode));
+      }
+      row["module"] = module;
+      row["bare_client"] = bare;
+      row["rounds"] = rounds;
+      row["sdk_allocations"] = sdkAllocationRun(count, allocSeconds);
+      scale.append(row);
     }
-    row["module"] = module;
-    row["bare_client"] = bare;
-    row["rounds"] = rounds;
-    row["sdk_allocations"] = sdkAllocationRun(count, allocSeconds);
-    scale.append(row);
   }
+  unsetenv("ZAZOD_SDK_ARAVIS_PACKET_SOCKET");
   QJsonObject results{{"scale", scale}};
 
   std::fprintf(stderr, "  2 cameras at 1 %% loss, pixels checked\n");

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "AravisReaper.h"
 #include "FrameLeader.h"
@@ -139,7 +140,12 @@ void AravisDevice::open() {
   arv_device_set_access_check_policy(device, ARV_ACCESS_CHECK_POLICY_ENABLE);
   arv_device_set_range_check_policy(device, ARV_RANGE_CHECK_POLICY_ENABLE);
   if (ARV_IS_GV_DEVICE(device)) {
-    arv_gv_device_set_stream_options(ARV_GV_DEVICE(device), ARV_GV_STREAM_OPTION_PACKET_SOCKET_DISABLED);
+    // Aravis takes the packet socket whenever it may open one; the way chosen here is the one the
+    // stream takes, and the one the diagnostics report.
+    m_streamWay = StreamPath::current();
+    if (m_streamWay != StreamPath::Way::PacketSocket) {
+      arv_gv_device_set_stream_options(ARV_GV_DEVICE(device), ARV_GV_STREAM_OPTION_PACKET_SOCKET_DISABLED);
+    }
   }
   ArvGc* genicam = arv_device_get_genicam(device);
   if (genicam == nullptr) {
@@ -226,11 +232,20 @@ void AravisDevice::startStreamingLocked(size_t bufferCount, GError*& acquisition
     // set here; the kernel then drops packets of every frame that arrives while the one before is
     // still being read. An incomplete frame is kept for half a second, so a receiving thread that a
     // busy machine leaves waiting does not time out frames that are whole.
+    // Through the packet socket nothing reads the UDP socket (it stays only so that the port is
+    // taken), so it keeps the system's default buffer rather than hold two frames of stale packets.
     const gint64 socketBuffer = std::min<gint64>(std::max<gint64>(2 * payload + 65536, 1 << 20), 64 << 20);
     g_object_set(stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size", 0,
                  "frame-retention", static_cast<guint>(kFrameRetentionUs), nullptr);
-    StreamSocketSizer::resize(arv_gv_stream_get_port(ARV_GV_STREAM(stream)),
-                              static_cast<size_t>(socketBuffer));
+    if (m_streamWay != StreamPath::Way::PacketSocket) {
+      StreamSocketSizer::resize(arv_gv_stream_get_port(ARV_GV_STREAM(stream)),
+                                static_cast<size_t>(socketBuffer));
+    }
+    if (StreamPath::diagnosticsEnabled()) {
+      std::fprintf(stderr, "zazod_sdk: %s: the GigE Vision stream receives through %s\n",
+                   StreamPath::shown(m_descriptor->fields().serialNumber.c_str()).c_str(),
+                   StreamPath::describe(m_streamWay));
+    }
   }
   m_pool.start(count, static_cast<size_t>(payload), nullptr);
   m_buffers.clear();

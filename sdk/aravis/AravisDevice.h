@@ -3,8 +3,8 @@
 //
 // Opening connects to the address the transport listed (never by name), checks that this client
 // holds control of the device (AccessException otherwise), switches on Aravis's access and range
-// checks and, for GigE Vision, disables the packet socket (as root it would listen on the wrong
-// interface). Streaming receives straight into the pixel buffers of a fixed pool of result slots:
+// checks and, for GigE Vision, chooses the way its stream receives (StreamPath: the packet socket
+// where permitted). Streaming receives straight into the pixel buffers of a fixed pool of result slots:
 // each slot's buffer is wrapped once in an ArvBuffer when streaming starts, a slot released by its
 // consumer goes back to Aravis on the next wait, and nothing is allocated per frame. The waiter pops
 // Aravis's completed buffers itself (no Aravis callback runs our code, so a handler may stop
@@ -25,6 +25,7 @@
 #include "AravisNodeMap.h"
 #include "Device.h"
 #include "Stream.h"
+#include "StreamPath.h"
 #include "pylon/DeviceInfo.h"
 
 typedef struct _ArvDevice ArvDevice;
@@ -80,6 +81,7 @@ class AravisDevice : public Pylon::Internal::Device {
   ArvDevice* m_device = nullptr;
   unsigned long m_lostHandler = 0;
   std::unique_ptr<AravisNodeMap> m_nodeMap;
+  StreamPath::Way m_streamWay = StreamPath::Way::SocketBySetting;  // chosen at each open
   std::atomic<bool> m_open{false};
 
   std::mutex m_waitMutex;  // held by the waiter; stopping waits for it to leave

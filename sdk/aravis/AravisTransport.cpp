@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 
 #include "AravisSettings.h"
 #include "DeviceIdentity.h"
 #include "GvcpProbe.h"
+#include "StreamPath.h"
 #include "TransportRegistry.h"
 
 namespace Zazod::Aravis {
@@ -40,10 +42,21 @@ void AravisTransport::enumerate(Pylon::DeviceInfoList_t& list) {
       return a.protocol != b.protocol ? a.protocol < b.protocol : a.serialNumber < b.serialNumber;
     });
   }
+  const bool diagnostics = StreamPath::diagnosticsEnabled();
+  std::optional<StreamPath::Way> way;
   for (AravisDescriptor::Fields& fields : found) {
-    if (settings.acceptsVendor(fields.vendor)) {
-      list.emplace_back(std::make_shared<AravisDescriptor>(std::move(fields)));
+    if (!settings.acceptsVendor(fields.vendor)) {
+      continue;
     }
+    if (diagnostics && fields.protocol == "GigEVision") {
+      if (!way) {
+        way = StreamPath::current();
+      }
+      std::fprintf(stderr, "zazod_sdk: %s at %s: a GigE Vision stream would receive through %s\n",
+                   StreamPath::shown(fields.serialNumber.c_str()).c_str(),
+                   StreamPath::shown(fields.address.c_str()).c_str(), StreamPath::describe(*way));
+    }
+    list.emplace_back(std::make_shared<AravisDescriptor>(std::move(fields)));
   }
 }
 

@@ -338,17 +338,80 @@ int largestUdpReceiveBuffer() {
   return largest;
 }
 
-// The stream's socket keeps the buffer the SDK layer gave it before the start (two frames) after
-// frames have arrived; Aravis, left to size it itself at the first frame, would cap it at the
-// system's default limit and let the kernel drop packets of 4 MiB frames.
-TEST_F(AravisLoad, TheStreamSocketKeepsItsBufferOfTwoFramesOnceFramesArrive) {
+// The packet sockets this process holds.
+int packetSockets() {
+  int count = 0;
+  DIR* descriptors = opendir("/proc/self/fd");
+  while (dirent* entry = descriptors != nullptr ? readdir(descriptors) : nullptr) {
+    const int fd = std::atoi(entry->d_name);
+    int domain = 0;
+    socklen_t size = sizeof domain;
+    if (entry->d_name[0] != '.' && getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &size) == 0 &&
+        domain == AF_PACKET) {
+      ++count;
+    }
+  }
+  if (descriptors != nullptr) {
+    closedir(descriptors);
+  }
+  return count;
+}
+
+// The way each run of these tests expects its streams to take (ZAZOD_TEST_STREAM_WAY, set per
+// run by CTest): the packet socket as root, the UDP socket by the setting, and the UDP socket
+// because the process may not open a packet socket (CAP_NET_RAW dropped).
+struct ExpectedWay {
+  const char* name;
+  const char* described;
+  int packetSockets;
+};
+
+const ExpectedWay kExpectedWays[] = {
+    {"packet-socket", "the packet socket", 1},
+    {"off", "a UDP socket (ZAZOD_SDK_ARAVIS_PACKET_SOCKET=off)", 0},
+    {"not-permitted", "a UDP socket (the process may not open a packet socket: no CAP_NET_RAW)", 0},
+};
+
+// The stream takes the expected way and the SDK layer's diagnostics say so, at listing and at the
+// start. Through the packet socket Aravis holds one while frames arrive; through the UDP socket it
+// holds none, and the socket keeps the buffer the SDK layer gave it before the start (two frames):
+// Aravis, left to size it itself at the first frame, would cap it at the system's default limit
+// and let the kernel drop packets of 4 MiB frames.
+TEST_F(AravisLoad, TheStreamTakesTheExpectedWayAndTheDiagnosticsSaySo) {
+  const char* name = std::getenv("ZAZOD_TEST_STREAM_WAY");
+  ASSERT_NE(name, nullptr) << "set ZAZOD_TEST_STREAM_WAY to packet-socket, off or not-permitted";
+  const ExpectedWay* expected = nullptr;
+  for (const ExpectedWay& way : kExpectedWays) {
+    if (std::string(way.name) == name) {
+      expected = &way;
+    }
+  }
+  ASSERT_NE(expected, nullptr) << "unknown ZAZOD_TEST_STREAM_WAY " << name;
+  setenv("ZAZOD_SDK_DIAGNOSTICS", "1", 1);
+  ::testing::internal::CaptureStderr();
   Camera& camera = startCamera(2);
+  const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+  unsetenv("ZAZOD_SDK_DIAGNOSTICS");
+  const std::string serial = camera.fake->serialNumber();
+  EXPECT_NE(
+      diagnostics.find("zazod_sdk: " + serial + " at 127.0.0.2: a GigE Vision stream would receive through " +
+                       expected->described + "\n"),
+      std::string::npos)
+      << diagnostics;
+  EXPECT_NE(diagnostics.find("zazod_sdk: " + serial + ": the GigE Vision stream receives through " +
+                             expected->described + "\n"),
+            std::string::npos)
+      << diagnostics;
   LogCapture& log = captureLog();
   size_t outcomes = 0;
   for (int snap = 0; snap < 2; ++snap) {
     ASSERT_TRUE(snapRound({&camera}, log, outcomes)) << "snap " << snap;
   }
-  EXPECT_GE(largestUdpReceiveBuffer(), 2 * static_cast<int>(kSide * kSide) + 65536);
+  EXPECT_EQ(camera.sink.count(), 2u) << ::testing::PrintToString(log.lines());
+  EXPECT_EQ(packetSockets(), expected->packetSockets);
+  if (expected->packetSockets == 0) {
+    EXPECT_GE(largestUdpReceiveBuffer(), 2 * static_cast<int>(kSide * kSide) + 65536);
+  }
 }
 
 }  // namespace

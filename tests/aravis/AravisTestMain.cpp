@@ -39,5 +39,10 @@ int main(int argc, char** argv) {
   setenv("ZAZOD_SDK_TRANSPORTS", "aravis", 1);
   setenv("ZAZOD_SDK_ARAVIS_ADDRESSES", FakeCamera::address(), 1);
   setenv("ZAZOD_SDK_ARAVIS_VENDORS", "*", 1);
+  // The way the run's streams are to take (CTest runs every test with each): "off" by the setting,
+  // the others by the process's permission under "auto".
+  if (const char* way = std::getenv("ZAZOD_TEST_STREAM_WAY"); way != nullptr) {
+    setenv("ZAZOD_SDK_ARAVIS_PACKET_SOCKET", std::strcmp(way, "off") == 0 ? "off" : "auto", 1);
+  }
   return RUN_ALL_TESTS();
 }
