@@ -14,6 +14,15 @@ AravisPeer::AravisPeer(const char* address) {
   }
 }
 
+AravisPeer::AravisPeer(const char* vendor, const char* serialNumber) {
+  GError* error = nullptr;
+  m_device = arv_uv_device_new(vendor, nullptr, serialNumber, &error);
+  if (error != nullptr) {
+    m_lastError = error->message;
+    g_error_free(error);
+  }
+}
+
 AravisPeer::~AravisPeer() {
   if (m_device != nullptr) {
     g_object_unref(m_device);
@@ -21,7 +30,9 @@ AravisPeer::~AravisPeer() {
 }
 
 bool AravisPeer::controls() const {
-  return m_device != nullptr && arv_gv_device_is_controller(ARV_GV_DEVICE(m_device));
+  // A USB3 Vision device has one client at a time: whoever opened it controls it.
+  return m_device != nullptr &&
+         (!ARV_IS_GV_DEVICE(m_device) || arv_gv_device_is_controller(ARV_GV_DEVICE(m_device)));
 }
 
 std::string AravisPeer::get(const char* feature) {
