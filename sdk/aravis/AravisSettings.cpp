@@ -33,7 +33,9 @@ AravisSettings AravisSettings::fromEnvironment() {
     settings.m_hasAddresses = true;
     for (const std::string& address : splitList(addresses)) {
       in_addr parsed{};
-      if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
+      if (strcasecmp(address.c_str(), "usb") == 0) {
+        settings.m_listsUsb = true;
+      } else if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
         settings.m_rejected.push_back(address);
       } else if (std::find(settings.m_addresses.begin(), settings.m_addresses.end(), address) ==
                  settings.m_addresses.end()) {

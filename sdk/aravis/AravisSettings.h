@@ -1,8 +1,9 @@
 // Zazod::Aravis::AravisSettings: the Aravis transport's environment, read at every enumeration.
-//   ZAZOD_SDK_ARAVIS_ADDRESSES  ip[,ip...]: talk to these GigE Vision addresses directly, with no
-//                               broadcast discovery; USB3 Vision devices are listed beside them
-//                               (USB enumeration sends nothing on a network). Only dotted IPv4
-//                               addresses count: a name is never resolved.
+//   ZAZOD_SDK_ARAVIS_ADDRESSES  ip[,ip...][,usb]: talk to these GigE Vision addresses directly, with
+//                               no broadcast discovery; the item "usb" lists the USB3 Vision
+//                               devices too, after them (USB enumeration sends nothing on a
+//                               network). Only dotted IPv4 addresses count: a name is never
+//                               resolved.
 //   ZAZOD_SDK_ARAVIS_VENDORS    vendor[,vendor...] or "*": the vendors listed (compared without
 //                               regard to case); default "Basler".
 //   ZAZOD_SDK_ARAVIS_USB_MODE   "sync" (default) or "async": how Aravis moves a USB3 Vision
@@ -24,6 +25,8 @@ class AravisSettings {
   bool hasAddresses() const { return m_hasAddresses; }
   // The valid addresses, in the order given (duplicates dropped).
   const std::vector<std::string>& addresses() const { return m_addresses; }
+  // Whether the address list asks for the USB3 Vision devices too (its item "usb").
+  bool listsUsb() const { return m_listsUsb; }
   // The entries that are no IPv4 address (reported and ignored).
   const std::vector<std::string>& rejectedAddresses() const { return m_rejected; }
   bool acceptsVendor(const std::string& vendor) const;
@@ -36,6 +39,7 @@ class AravisSettings {
 
  private:
   bool m_hasAddresses = false;
+  bool m_listsUsb = false;
   std::vector<std::string> m_addresses;
   std::vector<std::string> m_rejected;
   bool m_allVendors = false;

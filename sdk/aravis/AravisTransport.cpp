@@ -35,12 +35,15 @@ void AravisTransport::enumerate(Pylon::DeviceInfoList_t& list) {
   }
   std::vector<AravisDescriptor::Fields> found;
   if (settings.hasAddresses()) {
-    // The addresses in the order given, then the USB3 Vision devices by serial number.
+    // The addresses in the order given, then (when asked for) the USB3 Vision devices by serial
+    // number.
     found = probeAddresses(settings.addresses());
-    std::vector<AravisDescriptor::Fields> usb = listUsb();
-    std::stable_sort(usb.begin(), usb.end(),
-                     [](const auto& a, const auto& b) { return a.serialNumber < b.serialNumber; });
-    std::move(usb.begin(), usb.end(), std::back_inserter(found));
+    if (settings.listsUsb()) {
+      std::vector<AravisDescriptor::Fields> usb = listUsb();
+      std::stable_sort(usb.begin(), usb.end(),
+                       [](const auto& a, const auto& b) { return a.serialNumber < b.serialNumber; });
+      std::move(usb.begin(), usb.end(), std::back_inserter(found));
+    }
   } else {
     found = discover();
     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {

@@ -1,7 +1,8 @@
 // Zazod::Aravis::AravisTransport: the transport "aravis", enabled only when ZAZOD_SDK_TRANSPORTS
 // names it. It lists GigE Vision and USB3 Vision devices of the accepted vendors: those at the
 // addresses of ZAZOD_SDK_ARAVIS_ADDRESSES, asked directly, with the USB3 Vision devices libusb
-// enumerates, or else those Aravis's discovery finds (which broadcasts on every interface). Enumeration is
+// enumerates when that list says "usb", or else those Aravis's discovery finds (which broadcasts on
+// every interface). Enumeration is
 // bounded in time: a discovery that has not finished within its bound is left to finish in the background and
 // reports nothing this time.
 #pragma once
