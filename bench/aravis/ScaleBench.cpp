@@ -485,7 +485,7 @@ int main(int argc, char** argv) {
   setenv("ZAZOD_SDK_ARAVIS_VENDORS", "*", 1);
   if (usb3) {
     // No GigE Vision address: the USB3 Vision devices alone are listed, with no broadcast.
-    setenv("ZAZOD_SDK_ARAVIS_ADDRESSES", "", 1);
+    setenv("ZAZOD_SDK_ARAVIS_ADDRESSES", "usb", 1);
     setenv("ZAZOD_SDK_ARAVIS_USB_MODE", usbMode.c_str(), 1);
   }
   if (!LoadedModule::instance().loaded()) {

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -311,6 +312,8 @@ struct TransferFaultCase {
   std::vector<ArvBufferStatus> statuses;  // what Aravis may make of it
 };
 
+void PrintTo(const TransferFaultCase& c, std::ostream* out) { *out << c.name; }
+
 class Usb3TransferFault : public Usb3Module, public ::testing::WithParamInterface<TransferFaultCase> {};
 
 TEST_P(Usb3TransferFault, GivesOneFailedGrabAndTheNextFrameIsWhole) {
@@ -366,6 +369,8 @@ struct ControlFaultCase {
   Fault fault;
   bool snapSucceeds;
 };
+
+void PrintTo(const ControlFaultCase& c, std::ostream* out) { *out << c.name; }
 
 class Usb3ControlFault : public Usb3Module, public ::testing::WithParamInterface<ControlFaultCase> {};
 
@@ -450,7 +455,8 @@ TEST_F(Usb3Module, TwoUsbCamerasAndAGigECameraGrabTogether) {
   FakeCamera gige(FakeCamera::uniqueSerialNumber());
   gige.setSize(512, 512);
   ASSERT_TRUE(gige.start()) << "the fake GigE Vision camera did not come up";
-  ScopedEnvironment addresses("ZAZOD_SDK_ARAVIS_ADDRESSES", FakeCamera::address());
+  const std::string listed = std::string(FakeCamera::address()) + ",usb";
+  ScopedEnvironment addresses("ZAZOD_SDK_ARAVIS_ADDRESSES", listed.c_str());
   ScopedEnvironment vendors("ZAZOD_SDK_ARAVIS_VENDORS", "Basler,Aravis");
   const std::string gigeKey = "basler " + gige.serialNumber();
 

@@ -1,11 +1,8 @@
-// Usb3Rig: the shared state file of the fake USB3 Vision cameras and their fixed setup.
+// Usb3Rig: the fixed setup of the tests' fake USB3 Vision cameras.
 #include "Usb3Rig.h"
-
-#include <unistd.h>
 
 #include <array>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <vector>
 
@@ -32,15 +29,6 @@ Usb3Rig& Usb3Rig::instance() {
 }
 
 bool Usb3Rig::setUp() {
-  Usb3Rig& rig = instance();
-  const char* base = std::getenv("TMPDIR");
-  std::string folder = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/zazod-usb3-XXXXXX";
-  if (mkdtemp(folder.data()) == nullptr) {
-    std::perror("usb3_tests: no temporary folder for the fake cameras' state");
-    return false;
-  }
-  rig.m_folder = folder;
-  rig.m_path = folder + "/state";
   std::vector<Zazod::FakeUsb3::CameraSetup> cameras;
   for (const Setup& setup : kCameras) {
     Zazod::FakeUsb3::CameraSetup camera;
@@ -51,29 +39,15 @@ bool Usb3Rig::setUp() {
     cameras.push_back(camera);
   }
   try {
-    rig.m_control = std::make_unique<Zazod::FakeUsb3::FakeUsb3Control>(
-        Zazod::FakeUsb3::FakeUsb3Control::create(rig.m_path, cameras));
+    instance().m_file = std::make_unique<FakeUsbStateFile>(cameras);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "usb3_tests: the fake cameras' state: %s\n", error.what());
-    tearDown();
+    std::fprintf(stderr, "usb3_tests: %s\n", error.what());
     return false;
   }
-  setenv("ZAZOD_FAKE_USB3_STATE", rig.m_path.c_str(), 1);
   return true;
 }
 
-void Usb3Rig::tearDown() {
-  Usb3Rig& rig = instance();
-  rig.m_control.reset();
-  if (!rig.m_path.empty()) {
-    unlink(rig.m_path.c_str());
-  }
-  if (!rig.m_folder.empty()) {
-    rmdir(rig.m_folder.c_str());
-  }
-  rig.m_path.clear();
-  rig.m_folder.clear();
-}
+void Usb3Rig::tearDown() { instance().m_file.reset(); }
 
 std::string Usb3Rig::serial(Camera camera) { return kCameras.at(camera).serial; }
 uint32_t Usb3Rig::width(Camera camera) { return kCameras.at(camera).width; }

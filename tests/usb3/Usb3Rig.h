@@ -1,13 +1,13 @@
 // Usb3Rig: the fake USB3 Vision cameras every test of this process shares. Aravis keeps one libusb
-// context for its listing for the life of the process, so the cameras are set up once, in a state
-// file of a fresh temporary folder, before the SDK layer first lists devices; tests steer them
-// through the fake's control API and leave each one plugged in and without armed faults.
+// context for its listing for the life of the process, so the cameras are set up once, before the
+// SDK layer first lists devices; tests steer them through the fake's control API and leave each
+// one plugged in and without armed faults.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "FakeUsb3Control.h"
+#include "FakeUsbStateFile.h"
 
 class Usb3Rig {
  public:
@@ -21,7 +21,7 @@ class Usb3Rig {
   static void tearDown();
   static Usb3Rig& instance();
 
-  Zazod::FakeUsb3::FakeUsb3Control& control() { return *m_control; }
+  Zazod::FakeUsb3::FakeUsb3Control& control() { return m_file->control(); }
   static std::string serial(Camera camera);
   static uint32_t width(Camera camera);
   static uint32_t height(Camera camera);
@@ -29,7 +29,5 @@ class Usb3Rig {
   static std::string key(Camera camera) { return "basler " + serial(camera); }
 
  private:
-  std::string m_folder;
-  std::string m_path;
-  std::unique_ptr<Zazod::FakeUsb3::FakeUsb3Control> m_control;
+  std::unique_ptr<FakeUsbStateFile> m_file;
 };
