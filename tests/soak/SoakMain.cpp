@@ -35,7 +35,7 @@
 #include "SoakCamera.h"
 #include "SoakLogRouter.h"
 #ifdef ZAZOD_WITH_FAKE_USB3
-#include "FakeLibusb.h"
+#include "FakeLibusbLoader.h"
 #include "FakeUsbStateFile.h"
 #include "FakeUsbTarget.h"
 #endif
@@ -487,7 +487,7 @@ int main(int argc, char** argv) {
 #ifdef ZAZOD_WITH_FAKE_USB3
     if (options.usbCameras > 0) {
       std::string error;
-      if (!FakeLibusb::ensureFirst(FAKE_USB3_LIB_DIR, argv, error)) {
+      if (!FakeLibusbLoader::ensureFirst(FAKE_USB3_LIB_DIR, argv, error)) {
         throw HostError(ExitCode::Usage, QString::fromStdString(error));
       }
     }

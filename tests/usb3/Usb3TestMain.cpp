@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "FakeLibusb.h"
+#include "FakeLibusbLoader.h"
 #include "NetworkNamespace.h"
 #include "Usb3Rig.h"
 
@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::string error;
-  if (!FakeLibusb::ensureFirst(FAKE_USB3_LIB_DIR, argv, error)) {
+  if (!FakeLibusbLoader::ensureFirst(FAKE_USB3_LIB_DIR, argv, error)) {
     std::fprintf(stderr, "usb3_tests: %s\n", error.c_str());
     return 1;
   }

@@ -1,4 +1,4 @@
-// FakeLibusb: makes a program run on the fake USB3 Vision device rather than on the system's
+// FakeLibusbLoader: makes a program run on the fake USB3 Vision device rather than on the system's
 // libusb. The fake is a library with libusb's SONAME in a folder of its own; a process loads it
 // only when that folder comes first on LD_LIBRARY_PATH at its start. ensureFirst() starts the
 // program again with the folder put first when it is not so yet, and then checks that the libusb
@@ -7,7 +7,7 @@
 
 #include <string>
 
-class FakeLibusb {
+class FakeLibusbLoader {
  public:
   // Returns only when the fake libusb is the one loaded (true), or with a message in `error`
   // (false). May replace the process image (execv) with `argv` again.

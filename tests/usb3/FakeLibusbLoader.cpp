@@ -1,5 +1,5 @@
-// FakeLibusb: the library path check, the restart and the check of the library loaded.
-#include "FakeLibusb.h"
+// FakeLibusbLoader: the library path check, the restart and the check of the library loaded.
+#include "FakeLibusbLoader.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -22,7 +22,7 @@ bool firstOnLibraryPath(const std::string& folder) {
 
 }  // namespace
 
-std::string FakeLibusb::loaded() {
+std::string FakeLibusbLoader::loaded() {
   void* handle = dlopen("libusb-1.0.so.0", RTLD_NOW | RTLD_NOLOAD);
   if (handle == nullptr) {
     return std::string();
@@ -36,7 +36,7 @@ std::string FakeLibusb::loaded() {
   return file;
 }
 
-bool FakeLibusb::ensureFirst(const char* folder, char** argv, std::string& error) {
+bool FakeLibusbLoader::ensureFirst(const char* folder, char** argv, std::string& error) {
   const std::string wanted = folder;
   if (!firstOnLibraryPath(wanted)) {
     const char* old = std::getenv("LD_LIBRARY_PATH");
