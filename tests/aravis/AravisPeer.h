@@ -12,8 +12,11 @@ class AravisPeer {
  public:
   // The GigE Vision camera at this address.
   explicit AravisPeer(const char* address);
-  // The USB3 Vision device of this vendor and serial number.
-  AravisPeer(const char* vendor, const char* serialNumber);
+  // The USB3 Vision device of this serial number.
+  struct Usb {
+    const char* serialNumber;
+  };
+  explicit AravisPeer(Usb device);
   ~AravisPeer();
   AravisPeer(const AravisPeer&) = delete;
   AravisPeer& operator=(const AravisPeer&) = delete;

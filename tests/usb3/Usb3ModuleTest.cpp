@@ -44,24 +44,9 @@ constexpr seconds kTeardownBound{10};
 constexpr uint32_t kBufferErrorBase = 0xE2000000u;
 
 QString grabErrorLine(ArvBufferStatus status) {
-  const char* description = "";
-  switch (status) {
-    case ARV_BUFFER_STATUS_MISSING_PACKETS:
-      description = "The frame is incomplete: packets are missing (Aravis buffer status MISSING_PACKETS).";
-      break;
-    case ARV_BUFFER_STATUS_SIZE_MISMATCH:
-      description = "The frame does not fit the buffer (Aravis buffer status SIZE_MISMATCH).";
-      break;
-    case ARV_BUFFER_STATUS_TIMEOUT:
-      description = "The frame did not complete in time (Aravis buffer status TIMEOUT).";
-      break;
-    case ARV_BUFFER_STATUS_ABORTED:
-      description = "The frame was aborted (Aravis buffer status ABORTED).";
-      break;
-    default:
-      description = "(a status no case here expects)";
-      break;
-  }
+  const char* description = status == ARV_BUFFER_STATUS_SIZE_MISMATCH
+                                ? "The frame does not fit the buffer (Aravis buffer status SIZE_MISMATCH)."
+                                : "(a status no case here expects)";
   return QString("Basler Camera image grab error:  %1   %2  -  ZODOzizoZavozEzazodu::OnImageGrabbed")
       .arg(kBufferErrorBase + static_cast<uint32_t>(status + 1))
       .arg(description);
@@ -221,7 +206,7 @@ TEST_F(Usb3Module, OpenAppliesTheSoftwareTriggerConfigurationToTheDevice) {
   const std::string serial = Usb3Rig::serial(Usb3Rig::First);
   {
     // The opposite of what the configuration writes, so every value read back is its work.
-    AravisPeer peer("Basler", serial.c_str());
+    AravisPeer peer(AravisPeer::Usb{serial.c_str()});
     ASSERT_TRUE(peer.controls()) << peer.lastError();
     ASSERT_TRUE(peer.set("TriggerSelector", "FrameStart")) << peer.lastError();
     ASSERT_TRUE(peer.set("TriggerMode", "Off")) << peer.lastError();
@@ -233,7 +218,7 @@ TEST_F(Usb3Module, OpenAppliesTheSoftwareTriggerConfigurationToTheDevice) {
   ASSERT_EQ(camera.object->IOpenCamera(), 1) << ::testing::PrintToString(log.lines());
   camera.object->ICloseCamera();  // one client at a time on a USB device
 
-  AravisPeer peer("Basler", serial.c_str());
+  AravisPeer peer(AravisPeer::Usb{serial.c_str()});
   ASSERT_TRUE(peer.controls()) << peer.lastError();
   EXPECT_EQ(peer.get("TriggerSelector"), "FrameStart");
   EXPECT_EQ(peer.get("AcquisitionMode"), "Continuous");
@@ -304,19 +289,23 @@ TEST_F(Usb3Module, EveryGrabModeDeliversWholeFramesOfItsTriggers) {
   }
 }
 
-// A frame spoiled on its way ends as a failed grab with its warning line, never as a good frame,
-// and the next snap gives a whole frame again.
+// A frame cut short on its way (a stalled endpoint, a transfer that timed out, a payload shorter
+// than its leader said) ends as a failed grab with its warning line, never as a good frame, and the
+// next snap gives a whole frame again. Aravis reads neither the trailer's status nor its valid
+// payload size, so a frame whose trailer reports an error, or whose payload ran on past what the
+// leader described (Aravis keeps the described part and drops the rest), arrives as a good frame:
+// those cases pin that the frame arrives once and whole in what its leader described.
 struct TransferFaultCase {
   const char* name;
   Fault fault;
-  std::vector<ArvBufferStatus> statuses;  // what Aravis may make of it
+  bool failsTheGrab;
 };
 
 void PrintTo(const TransferFaultCase& c, std::ostream* out) { *out << c.name; }
 
 class Usb3TransferFault : public Usb3Module, public ::testing::WithParamInterface<TransferFaultCase> {};
 
-TEST_P(Usb3TransferFault, GivesOneFailedGrabAndTheNextFrameIsWhole) {
+TEST_P(Usb3TransferFault, GivesItsOutcomeAndTheNextFrameIsWhole) {
   const TransferFaultCase& c = GetParam();
   Camera& camera = startCamera(Usb3Rig::First);
   ASSERT_TRUE(snapAndWait(camera));
@@ -324,41 +313,31 @@ TEST_P(Usb3TransferFault, GivesOneFailedGrabAndTheNextFrameIsWhole) {
   const FakeUsb3Control::Counters before = control().counters(Usb3Rig::First);
   control().arm(Usb3Rig::First, c.fault);
   ASSERT_EQ(camera.object->ISnapCamera(0), 1);
-  ASSERT_TRUE(waitForWarnings(log, 1)) << "no failed grab for the spoiled frame";
+  if (c.failsTheGrab) {
+    ASSERT_TRUE(waitForWarnings(log, 1))
+        << "no failed grab for the spoiled frame; frames delivered " << camera.sink.count();
+  } else {
+    ASSERT_TRUE(camera.sink.waitForFrames(2, kOutcomeTimeout)) << "the frame never arrived";
+  }
   EXPECT_EQ(control().armed(Usb3Rig::First, c.fault), 0u) << "the fault never came to pass";
   EXPECT_EQ(control().counters(Usb3Rig::First).framesFailedByFault - before.framesFailedByFault, 1u);
-  ASSERT_TRUE(snapAndWait(camera)) << "no frame after the failed one";
+  ASSERT_TRUE(snapAndWait(camera)) << "no frame after the spoiled one";
   camera.object->IStopCamera();
-  expectWholeFrames(camera, 2);
-  const std::vector<LogLine> warnings = log.lines(QtWarningMsg);
-  ASSERT_EQ(warnings.size(), 1u) << ::testing::PrintToString(log.lines());
-  QStringList expected;
-  for (ArvBufferStatus status : c.statuses) {
-    expected.append(grabErrorLine(status));
-  }
-  EXPECT_TRUE(expected.contains(warnings[0].text)) << warnings[0] << "\nexpected one of\n"
-                                                   << expected.join("\n").toStdString();
+  expectWholeFrames(camera, c.failsTheGrab ? 2 : 3);
+  const std::vector<LogLine> expected =
+      c.failsTheGrab ? std::vector<LogLine>{{QtWarningMsg, grabErrorLine(ARV_BUFFER_STATUS_SIZE_MISMATCH)}}
+                     : std::vector<LogLine>{};
+  EXPECT_EQ(log.lines(QtWarningMsg), expected);
   EXPECT_TRUE(log.lines(QtCriticalMsg).empty()) << ::testing::PrintToString(log.lines());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, Usb3TransferFault,
-    ::testing::Values(
-        TransferFaultCase{
-            "StalledEndpoint",
-            Fault::StallStream,
-            {ARV_BUFFER_STATUS_MISSING_PACKETS, ARV_BUFFER_STATUS_SIZE_MISMATCH, ARV_BUFFER_STATUS_ABORTED}},
-        TransferFaultCase{
-            "TransferTimeout",
-            Fault::TransferTimeout,
-            {ARV_BUFFER_STATUS_MISSING_PACKETS, ARV_BUFFER_STATUS_SIZE_MISMATCH, ARV_BUFFER_STATUS_TIMEOUT}},
-        TransferFaultCase{"ShortPayload",
-                          Fault::ShortPayload,
-                          {ARV_BUFFER_STATUS_MISSING_PACKETS, ARV_BUFFER_STATUS_SIZE_MISMATCH}},
-        TransferFaultCase{"OverlongPayload", Fault::OverlongPayload, {ARV_BUFFER_STATUS_SIZE_MISMATCH}},
-        TransferFaultCase{"TrailerErrorStatus",
-                          Fault::TrailerError,
-                          {ARV_BUFFER_STATUS_MISSING_PACKETS, ARV_BUFFER_STATUS_SIZE_MISMATCH}}),
+    ::testing::Values(TransferFaultCase{"StalledEndpoint", Fault::StallStream, true},
+                      TransferFaultCase{"TransferTimeout", Fault::TransferTimeout, true},
+                      TransferFaultCase{"ShortPayload", Fault::ShortPayload, true},
+                      TransferFaultCase{"OverlongPayload", Fault::OverlongPayload, false},
+                      TransferFaultCase{"TrailerErrorStatus", Fault::TrailerError, false}),
     [](const ::testing::TestParamInfo<TransferFaultCase>& info) { return std::string(info.param.name); });
 
 // A control acknowledge that is pending, carries another request's id or an error status, on the
@@ -376,6 +355,7 @@ class Usb3ControlFault : public Usb3Module, public ::testing::WithParamInterface
 
 TEST_P(Usb3ControlFault, TheSnapHasItsOutcomeAndTheCameraGoesOn) {
   const ControlFaultCase& c = GetParam();
+  const FakeUsb3Control::Counters before = control().counters(Usb3Rig::First);
   Camera& camera = startCamera(Usb3Rig::First);
   LogCapture& log = captureLog();
   control().arm(Usb3Rig::First, c.fault);
@@ -390,8 +370,13 @@ TEST_P(Usb3ControlFault, TheSnapHasItsOutcomeAndTheCameraGoesOn) {
   }
   EXPECT_EQ(control().armed(Usb3Rig::First, c.fault), 0u) << "the fault never came to pass";
   ASSERT_TRUE(snapAndWait(camera)) << "the camera stopped answering";
+  // Every frame the camera sent arrives, once and whole, whatever became of the acknowledge: the
+  // camera may have carried out a trigger whose acknowledge said otherwise, or (a command sent
+  // again after an acknowledge with another id) one trigger twice.
+  const uint64_t sent = control().counters(Usb3Rig::First).framesSent - before.framesSent;
+  EXPECT_TRUE(camera.sink.waitForFrames(sent, kOutcomeTimeout));
   camera.object->IStopCamera();
-  expectWholeFrames(camera, c.snapSucceeds ? 2 : 1);
+  expectWholeFrames(camera, sent);
   EXPECT_TRUE(log.lines(QtWarningMsg).empty()) << ::testing::PrintToString(log.lines());
   if (c.snapSucceeds) {
     EXPECT_TRUE(log.lines(QtCriticalMsg).empty()) << ::testing::PrintToString(log.lines());
