@@ -217,10 +217,8 @@ int main(int argc, char** argv) {
     receivers.emplace_back(receive, std::ref(camera), std::cref(stop));
     if (line1) {
       // The camera's Line1 triggers for the time given; counted as the frames it made.
-      triggers.emplace_back([&camera, seconds] {
-        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-        camera.triggers.store(camera.completed.load() + camera.failed.load());
-      });
+      triggers.emplace_back(
+          [seconds] { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); });
     } else {
       triggers.emplace_back(trigger, std::ref(camera), rate, seconds);
     }
@@ -247,6 +245,12 @@ int main(int argc, char** argv) {
     thread.join();
   }
   const double cpu = ProcessCpu::self() - cpuBefore;
+  if (line1) {
+    // With Line1 the frames that came are the triggers.
+    for (Camera& camera : cameras) {
+      camera.triggers.store(camera.completed.load() + camera.failed.load());
+    }
+  }
   for (Camera& camera : cameras) {
     std::printf("camera %s triggers %llu completed %llu failed %llu\n", camera.name.c_str(),
                 static_cast<unsigned long long>(camera.triggers.load()),

@@ -148,14 +148,13 @@ struct Rig {
   }
 };
 
-// Runs for `seconds` while the cameras' Line1 pulses; the frames made meanwhile count as the
-// triggers.
-template <class Outcomes>
-std::vector<uint64_t> pulseAll(const Rig& rig, double seconds, Outcomes outcomes) {
+// Runs for `seconds` while the cameras' Line1 pulses; it counts no trigger (the frames that come
+// are the triggers).
+std::vector<uint64_t> pulseAll(const Rig& rig, double seconds) {
   rig.pulse(true);
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   rig.pulse(false);
-  return outcomes();
+  return std::vector<uint64_t>(rig.size(), 0);
 }
 
 // Calls `snap` at kTriggerHz for `seconds` on a thread per camera; the number of accepted snaps.
@@ -211,17 +210,9 @@ QJsonObject moduleRun(const Rig& rig, double seconds, TestPattern* pattern) {
   const double fakesBefore = rig.fakeCpu();
   const Clock::time_point begin = Clock::now();
   const std::vector<uint64_t> snaps =
-      rig.line1Hz > 0 ? pulseAll(rig, seconds,
-                                 [&] {
-                                   std::vector<uint64_t> made;
-                                   for (const auto& camera : cameras) {
-                                     made.push_back(camera->sink.count());
-                                   }
-                                   made.back() += g_grabErrors.load() - errorsBefore;
-                                   return made;
-                                 })
-                      : triggerAll(cameras.size(), seconds,
-                                   [&](size_t c) { return cameras[c]->object->ISnapCamera(0) == 1; });
+      rig.line1Hz > 0 ? pulseAll(rig, seconds) : triggerAll(cameras.size(), seconds, [&](size_t c) {
+        return cameras[c]->object->ISnapCamera(0) == 1;
+      });
   uint64_t snapped = 0;
   for (uint64_t n : snaps) {
     snapped += n;
@@ -252,10 +243,14 @@ QJsonObject moduleRun(const Rig& rig, double seconds, TestPattern* pattern) {
     notAdvancing += tally.notAdvancing;
     LoadedModule::instance().destroy(camera->object);
   }
+  const uint64_t failed = g_grabErrors.load() - errorsBefore;
+  if (rig.line1Hz > 0) {
+    snapped = delivered + failed;
+  }
   QJsonObject run{{"snaps", static_cast<qint64>(snapped)},
                   {"delivered", static_cast<qint64>(delivered)},
                   {"per_camera", perCamera},
-                  {"failed", static_cast<qint64>(g_grabErrors.load() - errorsBefore)},
+                  {"failed", static_cast<qint64>(failed)},
                   {"seconds", elapsed},
                   {"cpu_seconds", cpu},
                   {"fake_cpu_seconds", fakeCpu}};

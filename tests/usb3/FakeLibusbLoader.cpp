@@ -52,5 +52,14 @@ bool FakeLibusbLoader::ensureFirst(const char* folder, char** argv, std::string&
     error = "refusing to run with the libusb at \"" + file + "\"; the fake's is in " + wanted;
     return false;
   }
+  // Loaded: the programs this one starts (Aravis's fake GigE Vision camera, arv-tool) get the
+  // library path they would have had, not the fake (in a sanitizer build it would need the
+  // sanitizer's runtime, which they do not load).
+  const std::string path = std::getenv("LD_LIBRARY_PATH");
+  if (path.size() > wanted.size() + 1) {
+    setenv("LD_LIBRARY_PATH", path.substr(wanted.size() + 1).c_str(), 1);
+  } else {
+    unsetenv("LD_LIBRARY_PATH");
+  }
   return true;
 }

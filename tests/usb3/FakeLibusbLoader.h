@@ -2,7 +2,8 @@
 // libusb. The fake is a library with libusb's SONAME in a folder of its own; a process loads it
 // only when that folder comes first on LD_LIBRARY_PATH at its start. ensureFirst() starts the
 // program again with the folder put first when it is not so yet, and then checks that the libusb
-// the process loaded is the fake's.
+// the process loaded is the fake's, and takes the folder off LD_LIBRARY_PATH again, so that the
+// programs this one starts load what they would have loaded.
 #pragma once
 
 #include <string>
