@@ -47,6 +47,12 @@ bool FakeLibusbLoader::ensureFirst(const char* folder, char** argv, std::string&
     error = std::string("starting again with the fake libusb: ") + std::strerror(errno);
     return false;
   }
+  // Loaded now (a program that reaches libusb only through the module would load it later), and
+  // kept for the life of the process: every later user of libusb-1.0.so.0 gets this one.
+  if (dlopen("libusb-1.0.so.0", RTLD_NOW | RTLD_GLOBAL) == nullptr) {
+    error = std::string("the fake libusb does not load: ") + dlerror();
+    return false;
+  }
   const std::string file = loaded();
   if (file.compare(0, wanted.size() + 1, wanted + "/") != 0) {
     error = "refusing to run with the libusb at \"" + file + "\"; the fake's is in " + wanted;
