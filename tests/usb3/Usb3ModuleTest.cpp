@@ -63,6 +63,8 @@ class Usb3Module : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(LoadedModule::instance().loaded()) << LoadedModule::instance().error();
+    // Installed before any camera exists: grab threads write to it from their first line on.
+    m_log.emplace();
     for (size_t camera = 0; camera < control().cameraCount(); ++camera) {
       ASSERT_TRUE(control().plugged(camera)) << "camera " << camera << " left unplugged by an earlier test";
       control().setLine1Hz(camera, 0);
@@ -88,8 +90,12 @@ class Usb3Module : public ::testing::Test {
 
   static FakeUsb3Control& control() { return Usb3Rig::instance().control(); }
 
-  // The test's log capture; it outlives the camera objects, which TearDown deletes first.
-  LogCapture& captureLog() { return m_log.emplace(); }
+  // The test's log capture, emptied: what is written from now on. It was installed before the
+  // first camera and outlives the camera objects, which TearDown deletes first.
+  LogCapture& captureLog() {
+    m_log->clear();
+    return *m_log;
+  }
 
   // A module camera object for `key`, not opened; its sink checks the pattern at the given size
   // (learnt from its first frame).
