@@ -27,6 +27,7 @@
 #include "ProcessCpu.h"
 #include "ProgramOptions.h"
 #include "StreamSocketSizer.h"
+#include "UsbListing.h"
 
 namespace {
 
@@ -78,21 +79,9 @@ struct Setup {
 bool setUp(Camera& camera, const Setup& setup) {
   GError* error = nullptr;
   if (!camera.serial.empty()) {
-    // Aravis opens a USB3 Vision device by vendor, model and serial number; the first two come from
-    // its USB listing, as the SDK layer takes them.
-    ArvInterface* usb = arv_uv_interface_get_instance();
-    arv_interface_update_device_list(usb);
     std::string vendor;
     std::string model;
-    for (unsigned int i = 0; i < arv_interface_get_n_devices(usb); ++i) {
-      const char* serial = arv_interface_get_device_serial_nbr(usb, i);
-      if (serial != nullptr && camera.serial == serial) {
-        const char* v = arv_interface_get_device_vendor(usb, i);
-        const char* m = arv_interface_get_device_model(usb, i);
-        vendor = v != nullptr ? v : "";
-        model = m != nullptr ? m : "";
-      }
-    }
+    UsbListing::find(camera.serial, vendor, model);
     camera.device = arv_uv_device_new(vendor.c_str(), model.c_str(), camera.serial.c_str(), &error);
     if (!report(error, camera.name + ": connecting") || camera.device == nullptr) {
       return false;

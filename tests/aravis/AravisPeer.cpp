@@ -3,6 +3,8 @@
 
 #include <arv.h>
 
+#include "UsbListing.h"
+
 AravisPeer::AravisPeer(const char* address) {
   GInetAddress* inet = g_inet_address_new_from_string(address);
   GError* error = nullptr;
@@ -15,22 +17,9 @@ AravisPeer::AravisPeer(const char* address) {
 }
 
 AravisPeer::AravisPeer(Usb device) {
-  // Aravis opens a USB3 Vision device by vendor, model and serial number: the first two come from
-  // its USB listing.
-  ArvInterface* usb = arv_uv_interface_get_instance();
-  arv_interface_update_device_list(usb);
   std::string vendor;
   std::string model;
-  for (unsigned int i = 0; i < arv_interface_get_n_devices(usb); ++i) {
-    const char* serial = arv_interface_get_device_serial_nbr(usb, i);
-    if (serial != nullptr && std::string(serial) == device.serialNumber) {
-      const char* v = arv_interface_get_device_vendor(usb, i);
-      const char* m = arv_interface_get_device_model(usb, i);
-      vendor = v != nullptr ? v : "";
-      model = m != nullptr ? m : "";
-    }
-  }
-  if (vendor.empty()) {
+  if (!UsbListing::find(device.serialNumber, vendor, model)) {
     m_lastError = std::string("no USB3 Vision device ") + device.serialNumber + " listed";
     return;
   }
