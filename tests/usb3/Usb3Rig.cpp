@@ -41,7 +41,7 @@ bool Usb3Rig::setUp() {
   try {
     instance().m_file = std::make_unique<FakeUsbStateFile>(cameras);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "usb3_tests: %s\n", error.what());
+    std::fprintf(stderr, "usb3_module_tests: %s\n", error.what());
     return false;
   }
   return true;

@@ -126,6 +126,22 @@ void FakeUsb3Control::setFrameRateHz(size_t camera, double hz) {
   m_state.bump();
 }
 
+void FakeUsb3Control::disarmAll(size_t camera) {
+  CameraRecord& record = at(camera);
+  for (uint32_t& armed : record.faults) {
+    store(armed, 0);
+  }
+  m_state.bump();
+}
+
+void FakeUsb3Control::resetCounters(size_t camera) {
+  CameraRecord& record = at(camera);
+  for (uint64_t* counter : {&record.framesSent, &record.triggersReceived, &record.framesFailedByFault,
+                            &record.controlCommands, &record.line1Pulses}) {
+    __atomic_store_n(counter, 0, __ATOMIC_RELEASE);
+  }
+}
+
 FakeUsb3Control::Counters FakeUsb3Control::counters(size_t camera) const {
   const CameraRecord& record = at(camera);
   return {load(record.framesSent), load(record.triggersReceived), load(record.framesFailedByFault),

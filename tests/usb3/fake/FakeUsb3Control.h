@@ -53,6 +53,11 @@ class FakeUsb3Control {
   // The free-running frame rate (0: as fast as the host reads; 30 after create).
   void setFrameRateHz(size_t camera, double hz);
 
+  // No fault armed any more.
+  void disarmAll(size_t camera);
+  // Every counter back to 0.
+  void resetCounters(size_t camera);
+
   struct Counters {
     uint64_t framesSent;           // frames sent whole, as the leader described them
     uint64_t triggersReceived;     // TriggerSoftware commands executed
