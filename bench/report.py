@@ -4,7 +4,7 @@ figures as JSON, with the goals beside them.
 
   report.py --frames F.json --allocs A.json --callgrind SHORT.out LONG.out SHORT_N LONG_N
             [--debug-off F.json A.json SHORT.out LONG.out]
-            [--aravis ARAVIS.json ARAVIS.txt] [--aravis-scale SCALE.json] --json OUT.json
+            [--aravis ARAVIS.json ARAVIS.txt] [--aravis-scale SCALE.json]... --json OUT.json
 
 --debug-off gives the same emulated runs with the module's debug lines switched off; their rows
 follow the ones with the lines on, each with its own goals.
@@ -201,7 +201,8 @@ def main():
     parser.add_argument("--debug-off", nargs=4, metavar=("FRAMES", "ALLOCS", "CALLGRIND_SHORT", "CALLGRIND_LONG"),
                         help="the same runs with the module's debug lines switched off")
     parser.add_argument("--aravis", nargs=2, metavar=("JSON", "TEXT"))
-    parser.add_argument("--aravis-scale", metavar="SCALE_JSON")
+    parser.add_argument("--aravis-scale", metavar="SCALE_JSON", action="append",
+                        help="the scale figures of one run (GigE Vision, or a USB3 Vision mode); repeatable")
     parser.add_argument("--json", required=True)
     args = parser.parse_args()
 
@@ -246,11 +247,16 @@ def main():
         results["aravis"] = None
 
     # 6, 7. Aravis at production load
-    if args.aravis_scale:
-        scale = aravis_scale_rows(args.aravis_scale)
+    # 8. USB3 Vision at production load (the same figures, one file per USB mode and trigger)
+    for path in args.aravis_scale or []:
+        scale = aravis_scale_rows(path)
         if scale is not None:
             rows.extend(scale["rows"])
-            results["aravis_scale"] = scale["figures"]
+            key = "aravis_scale"
+            if scale["figures"]["scale"] and scale["figures"]["scale"][0].get("transport") == "usb3":
+                first = scale["figures"]["scale"][0]
+                key = f"usb3_scale_{first['usb_mode']}_{first.get('trigger', 'Software').lower()}"
+            results[key] = scale["figures"]
 
     results["rows"] = [{"row": r[0], "measure": r[1], "figure": r[2], "goal": r[3], "met": r[4]} for r in rows]
     with open(args.json, "w") as out:
@@ -317,27 +323,36 @@ def aravis_scale_rows(path):
     rows, figures = [], {"scale": [], "loss": None}
     for entry in data.get("scale", []):
         n = entry["cameras"]
-        packets = f"{entry['packet_size']}-byte packets" if entry.get("packet_size") else "1400-byte packets"
-        way = f", packet socket {entry['packet_socket']} ({entry['stream']})" if entry.get("packet_socket") else ""
-        label = f"6 aravis {entry['width']}x{entry['height']} at {entry['rate']}/s, {packets}, {n} camera(s){way}"
+        usb3 = entry.get("transport") == "usb3"
+        if usb3:
+            trigger = f"Line1 at {entry['rate']}/s" if entry.get("trigger") == "Line1" else f"{entry['rate']}/s"
+            label = f"8 usb3 {entry['width']}x{entry['height']} {trigger}, {entry['usb_mode']} USB mode, {n} camera(s)"
+            bare_setup = ""
+        else:
+            packets = f"{entry['packet_size']}-byte packets" if entry.get("packet_size") else "1400-byte packets"
+            way = f", packet socket {entry['packet_socket']} ({entry['stream']})" if entry.get("packet_socket") else ""
+            label = f"6 aravis {entry['width']}x{entry['height']} at {entry['rate']}/s, {packets}, {n} camera(s){way}"
+            bare_setup = (", Aravis's default (packet socket where permitted)" if entry.get("packet_socket") == "auto"
+                          else ", packet socket off, same socket buffer")
         module, bare = entry["module"], entry["bare_client"]
         fm, fb = run_figures(module), run_figures(bare)
-        rows.append((label, "module (loaded, one snapping thread per camera)", describe_run(module, fm), "", None))
-        bare_setup = ("Aravis's default (packet socket where permitted)" if entry.get("packet_socket") == "auto"
-                      else "packet socket off, same socket buffer")
-        rows.append((label, f"bare libaravis client, {entry['buffers']} buffers, {bare_setup}",
+        how = "hardware trigger" if usb3 and entry.get("trigger") == "Line1" else "one snapping thread per camera"
+        rows.append((label, f"module (loaded, {how})", describe_run(module, fm), "", None))
+        rows.append((label, f"bare libaravis client, {entry['buffers']} buffers" + bare_setup,
                      describe_run(bare, fb), "", None))
-        rows.append((label, "triggers without a frame, module vs bare client",
-                     f"{fm['triggers_without_frame']} vs {fb['triggers_without_frame']}",
-                     "<= bare client's", fm["triggers_without_frame"] <= fb["triggers_without_frame"]))
+        if not (usb3 and entry.get("trigger") == "Line1"):  # with Line1 the frames are the triggers
+            rows.append((label, "triggers without a frame, module vs bare client",
+                         f"{fm['triggers_without_frame']} vs {fb['triggers_without_frame']}",
+                         "<= bare client's", fm["triggers_without_frame"] <= fb["triggers_without_frame"]))
         rows.append((label, "failed frames through the module (no injected loss)", str(module["failed"]), "0",
                      module["failed"] == 0))
         ratio = fm["cpu_ms_per_frame"] / fb["cpu_ms_per_frame"] if fb["cpu_ms_per_frame"] else 0
         rows.append((label, "CPU of the receiving process per delivered frame, module vs bare client",
                      f"{fmt(fm['cpu_ms_per_frame'], 2)} ms vs {fmt(fb['cpu_ms_per_frame'], 2)} ms, ratio {fmt(ratio, 3)}",
                      "<= 1.05", 0 < ratio <= 1.05))
-        rows.append((label, "CPU of the fake cameras (cores busy), during the module's run / the bare client's",
-                     f"{fmt(fm['fake_cpu_share'], 2)} / {fmt(fb['fake_cpu_share'], 2)}", "report", None))
+        if not usb3:  # the fake USB3 Vision device works inside the receiving process
+            rows.append((label, "CPU of the fake cameras (cores busy), during the module's run / the bare client's",
+                         f"{fmt(fm['fake_cpu_share'], 2)} / {fmt(fb['fake_cpu_share'], 2)}", "report", None))
         allocs = entry["sdk_allocations"]
         rate = allocs["allocations"] / allocs["frames"] if allocs["frames"] else -1
         rows.append((label, f"heap allocations per frame on the SDK layer's grab-loop threads, over {allocs['frames']} frames",

@@ -1,17 +1,19 @@
 // aravis_bare_client: the baseline of the Aravis scale rows, the least a program over libaravis does
-// to receive software-triggered frames from GigE Vision cameras. With --packet-socket=off its
-// streams are set up as the SDK layer sets up a stream that does not use the packet socket: the
-// packet socket off, a socket buffer of twice the payload plus 64 KiB set before acquisition starts
-// (and Aravis told to leave it alone); with --packet-socket=auto (the default) Aravis keeps its
-// default, the packet socket wherever the process may open one. Both keep half a second of frame
-// retention and the same number of buffers. One thread per camera triggers at the given rate; one
-// per camera pops the completed buffers and pushes them straight back. Runs only inside a private
-// network namespace.
+// to receive triggered frames, set up as the SDK layer sets up its streams. GigE Vision cameras by
+// address: with --packet-socket=off as the SDK layer sets up a stream that does not use the packet
+// socket (the packet socket off, a socket buffer of twice the payload plus 64 KiB set before
+// acquisition starts, and Aravis told to leave it alone); with --packet-socket=auto (the default)
+// Aravis keeps its default, the packet socket wherever the process may open one; half a second of
+// frame retention either way. USB3
+// Vision devices by serial number, in the USB mode given. The same number of buffers for both. One
+// thread per camera triggers at the given rate (with --line1, none: the camera's Line1 triggers);
+// one per camera pops the completed buffers and pushes them straight back. Runs only inside a
+// private network namespace.
 //
-//   aravis_bare_client --addresses=127.0.0.2,127.0.0.3 --seconds=30 --rate=20 --buffers=10
-//     [--packet-socket=auto|off]
+//   aravis_bare_client --addresses=127.0.0.2,127.0.0.3 --seconds=30 --rate=20 --buffers=10 [--packet-socket=auto|off]
+//   aravis_bare_client --usb=USB30001,USB30002 --usb-mode=sync|async [--line1] --seconds=30 --rate=20 ...
 //
-// Prints one line per camera, "camera ADDRESS triggers N completed N failed N", then
+// Prints one line per camera, "camera NAME triggers N completed N failed N", then
 // "cpu_seconds S seconds S" (this process's CPU time over the triggering and the wait after it).
 #include <arv.h>
 
@@ -28,6 +30,7 @@
 #include "ProcessCpu.h"
 #include "ProgramOptions.h"
 #include "StreamSocketSizer.h"
+#include "UsbListing.h"
 
 namespace {
 
@@ -37,7 +40,9 @@ constexpr guint kFrameRetentionUs = 500000;
 constexpr guint64 kPopSliceUs = 20000;
 
 struct Camera {
-  std::string address;
+  std::string address;  // a GigE Vision camera's, or empty
+  std::string serial;   // a USB3 Vision device's, or empty
+  std::string name;
   ArvDevice* device = nullptr;
   ArvStream* stream = nullptr;
   std::atomic<uint64_t> triggers{0};
@@ -54,52 +59,76 @@ bool report(GError* error, const std::string& what) {
   return false;
 }
 
-bool setUp(Camera& camera, size_t buffers, bool packetSocket) {
-  GError* error = nullptr;
+bool connectGigE(Camera& camera, bool packetSocket, GError*& error) {
   const std::string local = Zazod::Aravis::GvcpProbe::localAddressFor(camera.address);
   GInetAddress* interfaceAddress = g_inet_address_new_from_string(local.c_str());
   GInetAddress* deviceAddress = g_inet_address_new_from_string(camera.address.c_str());
   camera.device = arv_gv_device_new(interfaceAddress, deviceAddress, &error);
   g_object_unref(interfaceAddress);
   g_object_unref(deviceAddress);
-  if (!report(error, camera.address + ": connecting") || camera.device == nullptr) {
+  if (!report(error, camera.name + ": connecting") || camera.device == nullptr) {
     return false;
   }
   if (!packetSocket) {
-    arv_gv_device_set_stream_options(ARV_GV_DEVICE(camera.device),
-                                     ARV_GV_STREAM_OPTION_PACKET_SOCKET_DISABLED);
+    arv_gv_device_set_stream_options(ARV_GV_DEVICE(camera.device), ARV_GV_STREAM_OPTION_PACKET_SOCKET_DISABLED);
+  }
+  return true;
+}
+
+struct Setup {
+  size_t buffers = 0;
+  ArvUvUsbMode usbMode = ARV_UV_USB_MODE_SYNC;
+  bool packetSocket = true;
+  const char* triggerSource = "Software";
+};
+
+bool setUp(Camera& camera, const Setup& setup) {
+  GError* error = nullptr;
+  if (!camera.serial.empty()) {
+    std::string vendor;
+    std::string model;
+    UsbListing::find(camera.serial, vendor, model);
+    camera.device = arv_uv_device_new(vendor.c_str(), model.c_str(), camera.serial.c_str(), &error);
+    if (!report(error, camera.name + ": connecting") || camera.device == nullptr) {
+      return false;
+    }
+    arv_uv_device_set_usb_mode(ARV_UV_DEVICE(camera.device), setup.usbMode);
+  } else if (!connectGigE(camera, setup.packetSocket, error)) {
+    return false;
   }
   const char* settings[][2] = {{"TriggerSelector", "FrameStart"},
                                {"TriggerMode", "On"},
-                               {"TriggerSource", "Software"},
+                               {"TriggerSource", setup.triggerSource},
                                {"AcquisitionMode", "Continuous"}};
   for (const auto& setting : settings) {
     arv_device_set_string_feature_value(camera.device, setting[0], setting[1], &error);
-    if (!report(error, camera.address + ": " + setting[0])) {
+    if (!report(error, camera.name + ": " + setting[0])) {
       return false;
     }
   }
   const gint64 payload = arv_device_get_integer_feature_value(camera.device, "PayloadSize", &error);
-  if (!report(error, camera.address + ": PayloadSize")) {
+  if (!report(error, camera.name + ": PayloadSize")) {
     return false;
   }
   camera.stream = arv_device_create_stream(camera.device, nullptr, nullptr, &error);
-  if (!report(error, camera.address + ": creating the stream") || camera.stream == nullptr) {
+  if (!report(error, camera.name + ": creating the stream") || camera.stream == nullptr) {
     return false;
   }
-  g_object_set(camera.stream, "frame-retention", kFrameRetentionUs, nullptr);
-  if (!packetSocket) {
+  if (ARV_IS_GV_STREAM(camera.stream)) {
+    g_object_set(camera.stream, "frame-retention", kFrameRetentionUs, nullptr);
+  }
+  if (ARV_IS_GV_STREAM(camera.stream) && !setup.packetSocket) {
     const gint64 socketBuffer = std::min<gint64>(std::max<gint64>(2 * payload + 65536, 1 << 20), 64 << 20);
     g_object_set(camera.stream, "socket-buffer", ARV_GV_STREAM_SOCKET_BUFFER_FIXED, "socket-buffer-size", 0,
                  nullptr);
     Zazod::Aravis::StreamSocketSizer::resize(arv_gv_stream_get_port(ARV_GV_STREAM(camera.stream)),
                                              static_cast<size_t>(socketBuffer));
   }
-  for (size_t i = 0; i < buffers; ++i) {
+  for (size_t i = 0; i < setup.buffers; ++i) {
     arv_stream_push_buffer(camera.stream, arv_buffer_new_allocate(static_cast<size_t>(payload)));
   }
   arv_device_execute_command(camera.device, "AcquisitionStart", &error);
-  return report(error, camera.address + ": AcquisitionStart");
+  return report(error, camera.name + ": AcquisitionStart");
 }
 
 void receive(Camera& camera, const std::atomic<bool>& stop) {
@@ -124,38 +153,62 @@ void trigger(Camera& camera, int rate, double seconds) {
   for (int i = 0; i < count; ++i) {
     GError* error = nullptr;
     arv_device_execute_command(camera.device, "TriggerSoftware", &error);
-    if (report(error, camera.address + ": TriggerSoftware")) {
+    if (report(error, camera.name + ": TriggerSoftware")) {
       camera.triggers.fetch_add(1);
     }
     std::this_thread::sleep_until(begin + period * (i + 1));
   }
 }
 
+std::vector<std::string> split(const std::string& text) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find(',', start);
+    items.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) {
+      break;
+    }
+    start = end + 1;
+  }
+  return items;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string addresses = ProgramOptions::take(argc, argv, "--addresses");
+  const std::string serials = ProgramOptions::take(argc, argv, "--usb");
+  const std::string usbMode = ProgramOptions::take(argc, argv, "--usb-mode");
+  const bool line1 = ProgramOptions::take(argc, argv, "--line1") == "yes";
   const double seconds = std::atof(ProgramOptions::take(argc, argv, "--seconds").c_str());
   const int rate = std::atoi(ProgramOptions::take(argc, argv, "--rate").c_str());
   const long buffers = std::atol(ProgramOptions::take(argc, argv, "--buffers").c_str());
-  std::string mode = ProgramOptions::take(argc, argv, "--packet-socket");
-  if (mode.empty()) {
-    mode = "auto";
+  std::string packetSocket = ProgramOptions::take(argc, argv, "--packet-socket");
+  if (packetSocket.empty()) {
+    packetSocket = "auto";
   }
-  if (addresses.empty() || seconds <= 0 || rate <= 0 || buffers <= 0 || (mode != "auto" && mode != "off")) {
-    std::fprintf(
-        stderr,
-        "usage: %s --addresses=IP[,IP...] --seconds=S --rate=HZ --buffers=N [--packet-socket=auto|off]\n",
-        argv[0]);
+  if (addresses.empty() == serials.empty() || seconds <= 0 || rate <= 0 || buffers <= 0 ||
+      (!usbMode.empty() && usbMode != "sync" && usbMode != "async") ||
+      (packetSocket != "auto" && packetSocket != "off")) {
+    std::fprintf(stderr,
+                 "usage: %s --addresses=IP[,IP...] | --usb=SERIAL[,SERIAL...] [--usb-mode=sync|async] "
+                 "[--line1=yes] [--packet-socket=auto|off] --seconds=S --rate=HZ --buffers=N\n",
+                 argv[0]);
     return 2;
   }
-  std::vector<Camera> cameras(static_cast<size_t>(std::count(addresses.begin(), addresses.end(), ',') + 1));
-  size_t start = 0;
-  for (Camera& camera : cameras) {
-    const size_t end = addresses.find(',', start);
-    camera.address = addresses.substr(start, end - start);
-    start = end + 1;
-    if (!setUp(camera, static_cast<size_t>(buffers), mode == "auto")) {
+  Setup setup;
+  setup.buffers = static_cast<size_t>(buffers);
+  setup.usbMode = usbMode == "async" ? ARV_UV_USB_MODE_ASYNC : ARV_UV_USB_MODE_SYNC;
+  setup.triggerSource = line1 ? "Line1" : "Software";
+  setup.packetSocket = packetSocket == "auto";
+  const std::vector<std::string> names = split(addresses.empty() ? serials : addresses);
+  std::vector<Camera> cameras(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    Camera& camera = cameras[i];
+    camera.name = names[i];
+    (addresses.empty() ? camera.serial : camera.address) = names[i];
+    if (!setUp(camera, setup)) {
       return 1;
     }
   }
@@ -166,7 +219,13 @@ int main(int argc, char** argv) {
   std::vector<std::thread> triggers;
   for (Camera& camera : cameras) {
     receivers.emplace_back(receive, std::ref(camera), std::cref(stop));
-    triggers.emplace_back(trigger, std::ref(camera), rate, seconds);
+    if (line1) {
+      // The camera's Line1 triggers for the time given; counted as the frames it made.
+      triggers.emplace_back(
+          [seconds] { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); });
+    } else {
+      triggers.emplace_back(trigger, std::ref(camera), rate, seconds);
+    }
   }
   for (std::thread& thread : triggers) {
     thread.join();
@@ -190,14 +249,20 @@ int main(int argc, char** argv) {
     thread.join();
   }
   const double cpu = ProcessCpu::self() - cpuBefore;
+  if (line1) {
+    // With Line1 the frames that came are the triggers.
+    for (Camera& camera : cameras) {
+      camera.triggers.store(camera.completed.load() + camera.failed.load());
+    }
+  }
   for (Camera& camera : cameras) {
-    std::printf("camera %s triggers %llu completed %llu failed %llu\n", camera.address.c_str(),
+    std::printf("camera %s triggers %llu completed %llu failed %llu\n", camera.name.c_str(),
                 static_cast<unsigned long long>(camera.triggers.load()),
                 static_cast<unsigned long long>(camera.completed.load()),
                 static_cast<unsigned long long>(camera.failed.load()));
     GError* error = nullptr;
     arv_device_execute_command(camera.device, "AcquisitionStop", &error);
-    report(error, camera.address + ": AcquisitionStop");
+    report(error, camera.name + ": AcquisitionStop");
     g_object_unref(camera.stream);
     g_object_unref(camera.device);
   }

@@ -13,6 +13,14 @@
 // --packet-size sets the scale rows' stream packet size (default: the fake camera's 1400 bytes).
 // --packet-socket lists the modes each camera count runs in (default both): the module with
 // ZAZOD_SDK_ARAVIS_PACKET_SOCKET set to it, the bare client with --packet-socket set to it.
+//
+// With --usb3=yes the cameras are instead the fake USB3 Vision devices of this process (run it under
+// scripts/fake-usb3, which sets them up and puts the fake libusb first), USB30001 onwards, in the
+// USB mode of --usb-mode (sync or async, for the module and the bare client alike); with
+// --line1-hz=H they are triggered by the fake's Line1 pulses at H a second (the module in hardware
+// trigger mode) instead of by software. There is no loss row then.
+//   scripts/fake-usb3 --cameras 2 --size 2048x2048 build/bench/aravis/aravis_scale_bench --usb3=yes
+//     --summary=OUT.json --counts=1,2 --usb-mode=sync [--line1-hz=1000]
 #include <CameraInterface.h>
 #include <pylon/PylonIncludes.h>
 
@@ -40,6 +48,9 @@
 #include "ProgramOptions.h"
 #include "StreamPath.h"
 #include "TestPattern.h"
+#ifdef ZAZOD_WITH_FAKE_USB3
+#include "FakeUsb3Control.h"
+#endif
 
 namespace {
 
@@ -95,12 +106,58 @@ Fakes startFakes(size_t count, int firstHost, const std::vector<std::string>& ar
   return fakes;
 }
 
-double fakesCpu(const Fakes& fakes) {
-  double sum = 0;
-  for (const auto& fake : fakes) {
-    sum += ProcessCpu::of(fake->pid());
+// The cameras of one row: fake GigE Vision camera processes, or fake USB3 Vision devices served
+// inside this process (whose work is then part of this process's CPU time).
+struct Rig {
+  Fakes fakes;
+  std::vector<std::string> usbSerials;
+  std::string usbMode;  // "sync" or "async" (USB3 only)
+  int line1Hz = 0;      // USB3 only: triggered by Line1 pulses at this rate instead of by software
+
+  size_t size() const { return usbSerials.empty() ? fakes.size() : usbSerials.size(); }
+  std::string serial(size_t i) const { return usbSerials.empty() ? fakes[i]->serialNumber() : usbSerials[i]; }
+  std::string name(size_t i) const { return usbSerials.empty() ? fakes[i]->listenAddress() : usbSerials[i]; }
+  double fakeCpu() const {
+    double sum = 0;
+    for (const auto& fake : fakes) {
+      sum += ProcessCpu::of(fake->pid());
+    }
+    return sum;
   }
-  return sum;
+  // The bare client's options naming these cameras.
+  std::string bareArguments() const {
+    std::string names;
+    for (size_t i = 0; i < size(); ++i) {
+      names += (names.empty() ? "" : ",") + name(i);
+    }
+    if (usbSerials.empty()) {
+      return " --addresses=" + names;
+    }
+    return " --usb=" + names + " --usb-mode=" + usbMode + (line1Hz > 0 ? " --line1=yes" : "");
+  }
+  // Line1 pulses on (at line1Hz) or off on every camera of the rig.
+  void pulse(bool on) const {
+#ifdef ZAZOD_WITH_FAKE_USB3
+    if (line1Hz > 0) {
+      const char* state = std::getenv("ZAZOD_FAKE_USB3_STATE");
+      Zazod::FakeUsb3::FakeUsb3Control control = Zazod::FakeUsb3::FakeUsb3Control::attach(state);
+      for (size_t i = 0; i < size(); ++i) {
+        control.setLine1Hz(i, on ? line1Hz : 0);
+      }
+    }
+#else
+    (void)on;
+#endif
+  }
+};
+
+// Runs for `seconds` while the cameras' Line1 pulses; it counts no trigger (the frames that come
+// are the triggers).
+std::vector<uint64_t> pulseAll(const Rig& rig, double seconds) {
+  rig.pulse(true);
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  rig.pulse(false);
+  return std::vector<uint64_t>(rig.size(), 0);
 }
 
 // Calls `snap` at kTriggerHz for `seconds` on a thread per camera; the number of accepted snaps.
@@ -134,17 +191,17 @@ struct ModuleCamera {
 };
 
 // Through the loaded module; with a pattern, every frame is compared with it.
-QJsonObject moduleRun(const Fakes& fakes, double seconds, TestPattern* pattern) {
+QJsonObject moduleRun(const Rig& rig, double seconds, TestPattern* pattern) {
   std::vector<std::unique_ptr<ModuleCamera>> cameras;
-  for (const auto& fake : fakes) {
+  for (size_t i = 0; i < rig.size(); ++i) {
     auto camera = std::make_unique<ModuleCamera>();
-    camera->config.cameraKey = QString("basler %1").arg(QString::fromStdString(fake->serialNumber()));
+    camera->config.cameraKey = QString("basler %1").arg(QString::fromStdString(rig.serial(i)));
     camera->config.imageFormat = 1;
     camera->object = LoadedModule::instance().create(&camera->config, &camera->sink);
-    camera->object->m_requestedGrabMode = GrabMode_SoftwareTrigger;
+    camera->object->m_requestedGrabMode =
+        rig.line1Hz > 0 ? GrabMode_HardwareTrigger : GrabMode_SoftwareTrigger;
     if (camera->object->IOpenCamera() != 1 || camera->object->IStartCamera() != 1) {
-      std::fprintf(stderr, "aravis_scale_bench: the module did not open and start %s\n",
-                   fake->listenAddress().c_str());
+      std::fprintf(stderr, "aravis_scale_bench: the module did not open and start %s\n", rig.name(i).c_str());
     }
     if (pattern != nullptr) {
       camera->sink.check(pattern, false, kSide, kSide);
@@ -153,10 +210,12 @@ QJsonObject moduleRun(const Fakes& fakes, double seconds, TestPattern* pattern) 
   }
   const uint64_t errorsBefore = g_grabErrors.load();
   const double cpuBefore = ProcessCpu::self();
-  const double fakesBefore = fakesCpu(fakes);
+  const double fakesBefore = rig.fakeCpu();
   const Clock::time_point begin = Clock::now();
   const std::vector<uint64_t> snaps =
-      triggerAll(cameras.size(), seconds, [&](size_t c) { return cameras[c]->object->ISnapCamera(0) == 1; });
+      rig.line1Hz > 0 ? pulseAll(rig, seconds) : triggerAll(cameras.size(), seconds, [&](size_t c) {
+        return cameras[c]->object->ISnapCamera(0) == 1;
+      });
   uint64_t snapped = 0;
   for (uint64_t n : snaps) {
     snapped += n;
@@ -174,7 +233,7 @@ QJsonObject moduleRun(const Fakes& fakes, double seconds, TestPattern* pattern) 
   }
   const double elapsed = std::chrono::duration<double>(Clock::now() - begin).count();
   const double cpu = ProcessCpu::self() - cpuBefore;
-  const double fakeCpu = fakesCpu(fakes) - fakesBefore;
+  const double fakeCpu = rig.fakeCpu() - fakesBefore;
   QJsonArray perCamera;
   uint64_t delivered = 0;
   uint64_t mismatched = 0;
@@ -187,10 +246,14 @@ QJsonObject moduleRun(const Fakes& fakes, double seconds, TestPattern* pattern) 
     notAdvancing += tally.notAdvancing;
     LoadedModule::instance().destroy(camera->object);
   }
+  const uint64_t failed = g_grabErrors.load() - errorsBefore;
+  if (rig.line1Hz > 0) {
+    snapped = delivered + failed;
+  }
   QJsonObject run{{"snaps", static_cast<qint64>(snapped)},
                   {"delivered", static_cast<qint64>(delivered)},
                   {"per_camera", perCamera},
-                  {"failed", static_cast<qint64>(g_grabErrors.load() - errorsBefore)},
+                  {"failed", static_cast<qint64>(failed)},
                   {"seconds", elapsed},
                   {"cpu_seconds", cpu},
                   {"fake_cpu_seconds", fakeCpu}};
@@ -202,15 +265,13 @@ QJsonObject moduleRun(const Fakes& fakes, double seconds, TestPattern* pattern) 
 }
 
 // Through aravis_bare_client on the same cameras.
-QJsonObject bareRun(const Fakes& fakes, double seconds, const std::string& client, const std::string& mode) {
-  std::string addresses;
-  for (const auto& fake : fakes) {
-    addresses += (addresses.empty() ? "" : ",") + fake->listenAddress();
-  }
-  const std::string command = client + " --addresses=" + addresses + " --seconds=" + std::to_string(seconds) +
+QJsonObject bareRun(const Rig& rig, double seconds, const std::string& client, const std::string& mode) {
+  const std::string command = client + rig.bareArguments() + " --seconds=" + std::to_string(seconds) +
                               " --rate=" + std::to_string(kTriggerHz) +
-                              " --buffers=" + std::to_string(kBufferCount) + " --packet-socket=" + mode;
-  const double fakesBefore = fakesCpu(fakes);
+                              " --buffers=" + std::to_string(kBufferCount) +
+                              (mode.empty() ? "" : " --packet-socket=" + mode);
+  const double fakesBefore = rig.fakeCpu();
+  rig.pulse(true);
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) {
     return {};
@@ -237,6 +298,7 @@ QJsonObject bareRun(const Fakes& fakes, double seconds, const std::string& clien
     }
   }
   const int status = pclose(pipe);
+  rig.pulse(false);
   if (status != 0) {
     std::fprintf(stderr, "aravis_scale_bench: the bare client failed (%d)\n", status);
   }
@@ -246,7 +308,7 @@ QJsonObject bareRun(const Fakes& fakes, double seconds, const std::string& clien
           {"failed", static_cast<qint64>(failed)},
           {"seconds", elapsed},
           {"cpu_seconds", cpu},
-          {"fake_cpu_seconds", fakesCpu(fakes) - fakesBefore}};
+          {"fake_cpu_seconds", rig.fakeCpu() - fakesBefore}};
 }
 
 // The least an SDK user does with a frame; it enrols the grab-loop thread it runs on in the
@@ -368,6 +430,15 @@ double numberOption(int& argc, char** argv, const char* name, double fallback) {
   return value.empty() ? fallback : std::atof(value.c_str());
 }
 
+int write(const std::string& summary, const QJsonObject& results) {
+  QFile out(QString::fromStdString(summary));
+  if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(results).toJson()) < 0) {
+    std::fprintf(stderr, "aravis_scale_bench: cannot write %s\n", summary.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -379,13 +450,37 @@ int main(int argc, char** argv) {
   const auto packetSize = static_cast<uint32_t>(numberOption(argc, argv, "--packet-size", 0));
   std::string counts = ProgramOptions::take(argc, argv, "--counts");
   std::string client = ProgramOptions::take(argc, argv, "--bare-client");
+  const bool usb3 = ProgramOptions::take(argc, argv, "--usb3") == "yes";
+  std::string usbMode = ProgramOptions::take(argc, argv, "--usb-mode");
+  const int line1Hz = static_cast<int>(numberOption(argc, argv, "--line1-hz", 0));
+  if (usbMode.empty()) {
+    usbMode = "sync";
+  }
+  if (usbMode != "sync" && usbMode != "async") {
+    std::fprintf(stderr, "aravis_scale_bench: --usb-mode is sync or async, not \"%s\"\n", usbMode.c_str());
+    return 2;
+  }
+  if (usb3 && std::getenv("ZAZOD_FAKE_USB3_STATE") == nullptr) {
+    std::fprintf(stderr,
+                 "aravis_scale_bench: --usb3 wants the fake USB3 Vision devices: scripts/fake-usb3 %s\n",
+                 argv[0]);
+    return 2;
+  }
+#ifndef ZAZOD_WITH_FAKE_USB3
+  if (line1Hz > 0) {
+    std::fprintf(stderr, "aravis_scale_bench: --line1-hz needs the fake USB3 Vision device in this build\n");
+    return 2;
+  }
+#endif
   if (counts.empty()) {
     counts = "1,2,4";
   }
+  // The packet socket is a GigE Vision matter: the USB3 Vision rows run once, in no such mode.
   std::string modeList = ProgramOptions::take(argc, argv, "--packet-socket");
-  const std::vector<std::string> modes = parseList(modeList.empty() ? "auto,off" : modeList);
+  const std::vector<std::string> modes =
+      usb3 ? std::vector<std::string>{""} : parseList(modeList.empty() ? "auto,off" : modeList);
   for (const std::string& mode : modes) {
-    if (!Zazod::Aravis::StreamPath::parseMode(mode.c_str())) {
+    if (!usb3 && !Zazod::Aravis::StreamPath::parseMode(mode.c_str())) {
       std::fprintf(stderr, "aravis_scale_bench: --packet-socket takes auto and off, not \"%s\"\n",
                    mode.c_str());
       return 2;
@@ -406,6 +501,11 @@ int main(int argc, char** argv) {
   qInstallMessageHandler(&countingHandler);
   setenv("ZAZOD_SDK_TRANSPORTS", "aravis", 1);
   setenv("ZAZOD_SDK_ARAVIS_VENDORS", "*", 1);
+  if (usb3) {
+    // No GigE Vision address: the USB3 Vision devices alone are listed, with no broadcast.
+    setenv("ZAZOD_SDK_ARAVIS_ADDRESSES", "usb", 1);
+    setenv("ZAZOD_SDK_ARAVIS_USB_MODE", usbMode.c_str(), 1);
+  }
   if (!LoadedModule::instance().loaded()) {
     std::fprintf(stderr, "aravis_scale_bench: %s\n", LoadedModule::instance().error());
     return 1;
@@ -414,29 +514,43 @@ int main(int argc, char** argv) {
 
   QJsonArray scale;
   for (size_t count : parseCounts(counts)) {
-    Fakes fakes = startFakes(count, 2, {}, packetSize);
-    if (fakes.empty()) {
-      return 1;
+    Rig rig;
+    if (usb3) {
+      for (size_t i = 1; i <= count; ++i) {
+        rig.usbSerials.push_back("USB3000" + std::to_string(i));
+      }
+      rig.usbMode = usbMode;
+      rig.line1Hz = line1Hz;
+    } else {
+      rig.fakes = startFakes(count, 2, {}, packetSize);
+      if (rig.fakes.empty()) {
+        return 1;
+      }
     }
     for (const std::string& mode : modes) {
-      setenv("ZAZOD_SDK_ARAVIS_PACKET_SOCKET", mode.c_str(), 1);
-      const char* stream = Zazod::Aravis::StreamPath::describe(Zazod::Aravis::StreamPath::current());
-      std::fprintf(stderr, "  %zu camera(s), packet socket %s (%s): module, bare client, SDK allocations\n",
-                   count, mode.c_str(), stream);
-      QJsonObject row{{"cameras", static_cast<qint64>(count)},
-                      {"packet_size", static_cast<qint64>(packetSize)},
-                      {"rate", kTriggerHz},
-                      {"width", static_cast<qint64>(kSide)},
-                      {"height", static_cast<qint64>(kSide)},
-                      {"buffers", static_cast<qint64>(kBufferCount)},
-                      {"packet_socket", QString::fromStdString(mode)},
-                      {"stream", stream}};
+      QJsonObject row{
+          {"cameras", static_cast<qint64>(count)},      {"packet_size", static_cast<qint64>(packetSize)},
+          {"rate", line1Hz > 0 ? line1Hz : kTriggerHz}, {"width", static_cast<qint64>(kSide)},
+          {"height", static_cast<qint64>(kSide)},       {"buffers", static_cast<qint64>(kBufferCount)}};
+      if (usb3) {
+        std::fprintf(stderr, "  %zu camera(s): module, bare client, SDK allocations\n", count);
+        row["transport"] = "usb3";
+        row["usb_mode"] = QString::fromStdString(usbMode);
+        row["trigger"] = line1Hz > 0 ? "Line1" : "Software";
+      } else {
+        setenv("ZAZOD_SDK_ARAVIS_PACKET_SOCKET", mode.c_str(), 1);
+        const char* stream = Zazod::Aravis::StreamPath::describe(Zazod::Aravis::StreamPath::current());
+        std::fprintf(stderr, "  %zu camera(s), packet socket %s (%s): module, bare client, SDK allocations\n",
+                     count, mode.c_str(), stream);
+        row["packet_socket"] = QString::fromStdString(mode);
+        row["stream"] = stream;
+      }
       // In turns, so that what else the machine does weighs on both alike.
       QJsonObject module;
       QJsonObject bare;
       for (int round = 0; round < rounds; ++round) {
-        accumulate(module, moduleRun(fakes, seconds / rounds, nullptr));
-        accumulate(bare, bareRun(fakes, seconds / rounds, client, mode));
+        accumulate(module, moduleRun(rig, seconds / rounds, nullptr));
+        accumulate(bare, bareRun(rig, seconds / rounds, client, mode));
       }
       row["module"] = module;
       row["bare_client"] = bare;
@@ -447,6 +561,9 @@ int main(int argc, char** argv) {
   }
   unsetenv("ZAZOD_SDK_ARAVIS_PACKET_SOCKET");
   QJsonObject results{{"scale", scale}};
+  if (usb3) {
+    return write(summary, results);
+  }
 
   std::fprintf(stderr, "  2 cameras at 1 %% loss, pixels checked\n");
   TestPattern pattern;
@@ -458,15 +575,12 @@ int main(int argc, char** argv) {
   if (learnt) {
     Fakes lossy = startFakes(2, 3, {"-r", "10"}, kLossyPacketSize);
     if (!lossy.empty()) {
-      loss["module"] = moduleRun(lossy, lossSeconds, &pattern);
+      Rig rig;
+      rig.fakes = std::move(lossy);
+      loss["module"] = moduleRun(rig, lossSeconds, &pattern);
     }
   }
   results["loss"] = loss;
 
-  QFile out(QString::fromStdString(summary));
-  if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(results).toJson()) < 0) {
-    std::fprintf(stderr, "aravis_scale_bench: cannot write %s\n", summary.c_str());
-    return 1;
-  }
-  return 0;
+  return write(summary, results);
 }

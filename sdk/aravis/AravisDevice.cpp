@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "AravisReaper.h"
+#include "AravisSettings.h"
 #include "FrameLeader.h"
 #include "GvcpProbe.h"
 #include "PayloadLimit.h"
@@ -108,9 +109,21 @@ ArvDevice* AravisDevice::connect(const std::string& operation) {
       g_object_unref(deviceAddress);
     }
   } else {
+    const AravisSettings settings = AravisSettings::fromEnvironment();
+    if (!settings.rejectedUsbMode().empty()) {
+      std::fprintf(stderr,
+                   "zazod_sdk: ZAZOD_SDK_ARAVIS_USB_MODE: \"%s\" is neither sync nor async; sync used\n",
+                   settings.rejectedUsbMode().c_str());
+    }
     std::lock_guard<std::mutex> lifecycle(deviceLifecycle());
     device =
         arv_uv_device_new(fields.vendor.c_str(), fields.model.c_str(), fields.serialNumber.c_str(), &error);
+    if (device != nullptr) {
+      // Set before any stream exists: Aravis picks the stream's transfer scheme when it creates it.
+      arv_uv_device_set_usb_mode(ARV_UV_DEVICE(device), settings.usbMode() == AravisSettings::UsbMode::Async
+                                                            ? ARV_UV_USB_MODE_ASYNC
+                                                            : ARV_UV_USB_MODE_SYNC);
+    }
   }
   if (device == nullptr) {
     if (error != nullptr) {

@@ -1,4 +1,4 @@
-// Zazod::Aravis::AravisSettings: parsing the address and vendor lists.
+// Zazod::Aravis::AravisSettings: parsing the address and vendor lists and the USB mode.
 #include "AravisSettings.h"
 
 #include <arpa/inet.h>
@@ -33,7 +33,9 @@ AravisSettings AravisSettings::fromEnvironment() {
     settings.m_hasAddresses = true;
     for (const std::string& address : splitList(addresses)) {
       in_addr parsed{};
-      if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
+      if (strcasecmp(address.c_str(), "usb") == 0) {
+        settings.m_listsUsb = true;
+      } else if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
         settings.m_rejected.push_back(address);
       } else if (std::find(settings.m_addresses.begin(), settings.m_addresses.end(), address) ==
                  settings.m_addresses.end()) {
@@ -45,6 +47,16 @@ AravisSettings AravisSettings::fromEnvironment() {
   settings.m_vendors = splitList(vendors != nullptr ? vendors : "Basler");
   settings.m_allVendors =
       std::find(settings.m_vendors.begin(), settings.m_vendors.end(), "*") != settings.m_vendors.end();
+  if (const char* mode = std::getenv("ZAZOD_SDK_ARAVIS_USB_MODE"); mode != nullptr) {
+    const std::vector<std::string> items = splitList(mode);
+    const std::string value = items.size() == 1 ? items.front() : std::string();
+    if (strcasecmp(value.c_str(), "async") == 0) {
+      settings.m_usbMode = UsbMode::Async;
+    } else if (strcasecmp(value.c_str(), "sync") != 0) {
+      // At most a line's worth of what was given goes into the report.
+      settings.m_rejectedUsbMode = std::string(mode).substr(0, 64);
+    }
+  }
   return settings;
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <thread>
 
@@ -35,9 +36,19 @@ void AravisTransport::enumerate(Pylon::DeviceInfoList_t& list) {
     std::fprintf(stderr, "zazod_sdk: ZAZOD_SDK_ARAVIS_ADDRESSES: \"%s\" is no IPv4 address; ignored\n",
                  rejected.c_str());
   }
-  std::vector<AravisDescriptor::Fields> found =
-      settings.hasAddresses() ? probeAddresses(settings.addresses()) : discover();
-  if (!settings.hasAddresses()) {
+  std::vector<AravisDescriptor::Fields> found;
+  if (settings.hasAddresses()) {
+    // The addresses in the order given, then (when asked for) the USB3 Vision devices by serial
+    // number.
+    found = probeAddresses(settings.addresses());
+    if (settings.listsUsb()) {
+      std::vector<AravisDescriptor::Fields> usb = listUsb();
+      std::stable_sort(usb.begin(), usb.end(),
+                       [](const auto& a, const auto& b) { return a.serialNumber < b.serialNumber; });
+      std::move(usb.begin(), usb.end(), std::back_inserter(found));
+    }
+  } else {
+    found = discover();
     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
       return a.protocol != b.protocol ? a.protocol < b.protocol : a.serialNumber < b.serialNumber;
     });
@@ -77,17 +88,45 @@ std::vector<AravisDescriptor::Fields> AravisTransport::probeAddresses(
   return found;
 }
 
-std::vector<AravisDescriptor::Fields> AravisTransport::discover() {
+bool AravisTransport::pendingDiscoveryFinished() {
   if (m_discovery != nullptr) {
     // The previous discovery overran its bound: wait for it once more rather than start another
-    // (Aravis's device list is process-wide).
+    // (Aravis's device lists are process-wide).
     std::unique_lock<std::mutex> pending(m_discovery->mutex);
     if (!m_discovery->finished.wait_for(pending, kDiscoveryBound, [&] { return m_discovery->done; })) {
       std::fprintf(stderr, "zazod_sdk: Aravis discovery is still running; no Aravis devices listed\n");
-      return {};
+      return false;
     }
     pending.unlock();
     m_discovery.reset();
+  }
+  return true;
+}
+
+std::vector<AravisDescriptor::Fields> AravisTransport::listUsb() {
+  if (!pendingDiscoveryFinished()) {
+    return {};
+  }
+  // Only Aravis's USB interface: it enumerates through libusb and sends nothing on a network.
+  ArvInterface* usb = arv_uv_interface_get_instance();
+  arv_interface_update_device_list(usb);
+  std::vector<AravisDescriptor::Fields> found;
+  const unsigned int count = arv_interface_get_n_devices(usb);
+  for (unsigned int i = 0; i < count; ++i) {
+    if (text(arv_interface_get_device_protocol(usb, i)) != "USB3Vision") {
+      continue;
+    }
+    found.push_back({"USB3Vision", text(arv_interface_get_device_address(usb, i)),
+                     text(arv_interface_get_device_vendor(usb, i)),
+                     text(arv_interface_get_device_model(usb, i)),
+                     text(arv_interface_get_device_serial_nbr(usb, i)), std::string()});
+  }
+  return found;
+}
+
+std::vector<AravisDescriptor::Fields> AravisTransport::discover() {
+  if (!pendingDiscoveryFinished()) {
+    return {};
   }
   auto discovery = std::make_shared<Discovery>();
   std::thread worker([discovery] {

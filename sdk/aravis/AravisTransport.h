@@ -1,8 +1,10 @@
 // Zazod::Aravis::AravisTransport: the transport "aravis", enabled only when ZAZOD_SDK_TRANSPORTS
 // names it. It lists GigE Vision and USB3 Vision devices of the accepted vendors: those at the
-// addresses of ZAZOD_SDK_ARAVIS_ADDRESSES, asked directly, or else those Aravis's discovery finds
-// (which broadcasts on every interface). Enumeration is bounded in time: a discovery that has not
-// finished within its bound is left to finish in the background and reports nothing this time.
+// addresses of ZAZOD_SDK_ARAVIS_ADDRESSES, asked directly, with the USB3 Vision devices libusb
+// enumerates when that list says "usb", or else those Aravis's discovery finds (which broadcasts on
+// every interface). Enumeration is
+// bounded in time: a discovery that has not finished within its bound is left to finish in the background and
+// reports nothing this time.
 #pragma once
 
 #include <condition_variable>
@@ -29,7 +31,10 @@ class AravisTransport : public Pylon::Internal::Transport {
   };
 
   std::vector<AravisDescriptor::Fields> probeAddresses(const std::vector<std::string>& addresses);
+  std::vector<AravisDescriptor::Fields> listUsb();
   std::vector<AravisDescriptor::Fields> discover();
+  // False when a discovery that overran its bound is still running after a further bound.
+  bool pendingDiscoveryFinished();
 
   std::mutex m_mutex;                      // one enumeration at a time
   std::shared_ptr<Discovery> m_discovery;  // the discovery still running after its bound, if any

@@ -24,6 +24,7 @@
 #include "LoadedModule.h"
 #include "LogCapture.h"
 #include "RecordingSink.h"
+#include "ScopedEnvironment.h"
 
 namespace {
 
@@ -35,36 +36,6 @@ using std::chrono::seconds;
 constexpr milliseconds kFrameTimeout{3000};
 // What closing and deleting a camera whose device vanished mid-grab may take at most.
 constexpr seconds kTeardownBound{10};
-
-// Restores an environment variable at the end of a scope.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) {
-      m_old = old;
-      m_hadOld = true;
-    }
-    if (value != nullptr) {
-      setenv(name, value, 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~ScopedEnvironment() {
-    if (m_hadOld) {
-      setenv(m_name, m_old.c_str(), 1);
-    } else {
-      unsetenv(m_name);
-    }
-  }
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  const char* m_name;
-  std::string m_old;
-  bool m_hadOld = false;
-};
 
 class AravisModule : public ::testing::Test {
  protected:

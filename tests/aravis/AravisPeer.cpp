@@ -3,11 +3,28 @@
 
 #include <arv.h>
 
+#include "UsbListing.h"
+
 AravisPeer::AravisPeer(const char* address) {
   GInetAddress* inet = g_inet_address_new_from_string(address);
   GError* error = nullptr;
   m_device = arv_gv_device_new(inet, inet, &error);
   g_object_unref(inet);
+  if (error != nullptr) {
+    m_lastError = error->message;
+    g_error_free(error);
+  }
+}
+
+AravisPeer::AravisPeer(Usb device) {
+  std::string vendor;
+  std::string model;
+  if (!UsbListing::find(device.serialNumber, vendor, model)) {
+    m_lastError = std::string("no USB3 Vision device ") + device.serialNumber + " listed";
+    return;
+  }
+  GError* error = nullptr;
+  m_device = arv_uv_device_new(vendor.c_str(), model.c_str(), device.serialNumber, &error);
   if (error != nullptr) {
     m_lastError = error->message;
     g_error_free(error);
@@ -21,7 +38,9 @@ AravisPeer::~AravisPeer() {
 }
 
 bool AravisPeer::controls() const {
-  return m_device != nullptr && arv_gv_device_is_controller(ARV_GV_DEVICE(m_device));
+  // A USB3 Vision device has one client at a time: whoever opened it controls it.
+  return m_device != nullptr &&
+         (!ARV_IS_GV_DEVICE(m_device) || arv_gv_device_is_controller(ARV_GV_DEVICE(m_device)));
 }
 
 std::string AravisPeer::get(const char* feature) {

@@ -1,7 +1,7 @@
-// AravisPeer: a client of the test's own on the fake camera, straight through Aravis, to put the
-// camera into a known state before the module opens it and to read back what the module wrote
-// once it has let go. Writes need control of the camera, so the peer is used only while the module
-// does not hold it.
+// AravisPeer: a client of the test's own on a fake camera (GigE Vision or USB3 Vision), straight
+// through Aravis, to put the camera into a known state before the module opens it and to read back
+// what the module wrote once it has let go. Writes need control of the camera, so the peer is used only while
+// the module does not hold it.
 #pragma once
 
 #include <string>
@@ -10,7 +10,13 @@ typedef struct _ArvDevice ArvDevice;
 
 class AravisPeer {
  public:
+  // The GigE Vision camera at this address.
   explicit AravisPeer(const char* address);
+  // The USB3 Vision device of this serial number.
+  struct Usb {
+    const char* serialNumber;
+  };
+  explicit AravisPeer(Usb device);
   ~AravisPeer();
   AravisPeer(const AravisPeer&) = delete;
   AravisPeer& operator=(const AravisPeer&) = delete;

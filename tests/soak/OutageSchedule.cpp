@@ -1,8 +1,9 @@
+// OutageSchedule: the outage thread.
 #include "OutageSchedule.h"
 
 #include "SoakJournal.h"
 
-OutageSchedule::OutageSchedule(std::vector<FakeCamera*> cameras, Settings settings)
+OutageSchedule::OutageSchedule(std::vector<Target*> cameras, Settings settings)
     : m_cameras(std::move(cameras)), m_settings(settings), m_random(settings.seed) {
   m_outages.reserve(256);
 }
@@ -41,14 +42,15 @@ void OutageSchedule::run() {
     if (at + seconds(m_settings.downSeconds + m_settings.quietEndSeconds) > m_end || !pause(at)) {
       return;
     }
-    FakeCamera& camera = *m_cameras[next];
+    Target& camera = *m_cameras[next];
     Outage outage{next, Clock::now(), {}, false};
-    camera.kill();
-    SoakJournal::note(
-        QStringLiteral("fake camera %1 killed").arg(QString::fromStdString(camera.serialNumber())));
+    const std::string how = camera.howItWent();
+    camera.goAway();
+    SoakJournal::note(QStringLiteral("fake camera %1 %2")
+                          .arg(QString::fromStdString(camera.serialNumber()), QString::fromStdString(how)));
     // Down for the while even when stopping, so that every outage looks the same to the host.
     std::this_thread::sleep_until(outage.killed + seconds(m_settings.downSeconds));
-    outage.returned = camera.start();
+    outage.returned = camera.comeBack();
     outage.back = Clock::now();
     SoakJournal::note(
         QStringLiteral("fake camera %1 %2")

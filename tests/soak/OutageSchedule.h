@@ -1,6 +1,7 @@
-// OutageSchedule: the world the soak's host lives in. On a thread of its own it kills one fake
-// camera after another (SIGKILL, as a pulled cable) at random gaps, and after a short time starts it
-// again with the same serial number on the same address, noting when each went and came back.
+// OutageSchedule: the world the soak's host lives in. On a thread of its own it takes one fake
+// camera after another away at random gaps (a fake GigE Vision camera is killed, as a pulled cable;
+// a fake USB3 Vision device is unplugged) and after a short time brings it back with the same
+// serial number, noting when each went and came back.
 #pragma once
 
 #include <chrono>
@@ -8,14 +9,26 @@
 #include <cstdint>
 #include <mutex>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
-
-#include "FakeCamera.h"
 
 class OutageSchedule {
  public:
   using Clock = std::chrono::steady_clock;
+
+  // A camera the schedule can take away and bring back.
+  class Target {
+   public:
+    virtual ~Target() = default;
+    virtual std::string serialNumber() const = 0;
+    // Gone at once, without a word to the host.
+    virtual void goAway() = 0;
+    // Back; false when it did not answer again.
+    virtual bool comeBack() = 0;
+    // How it went ("killed", "unplugged (no device)", ...), for the journal.
+    virtual std::string howItWent() const = 0;
+  };
 
   struct Settings {
     double minGapSeconds = 60;
@@ -34,7 +47,7 @@ class OutageSchedule {
     bool returned;  // false: the camera did not answer again
   };
 
-  OutageSchedule(std::vector<FakeCamera*> cameras, Settings settings);
+  OutageSchedule(std::vector<Target*> cameras, Settings settings);
   ~OutageSchedule();
   OutageSchedule(const OutageSchedule&) = delete;
   OutageSchedule& operator=(const OutageSchedule&) = delete;
@@ -50,7 +63,7 @@ class OutageSchedule {
   // Waits until `deadline` or stop(); false on stop().
   bool pause(Clock::time_point deadline);
 
-  std::vector<FakeCamera*> m_cameras;
+  std::vector<Target*> m_cameras;
   const Settings m_settings;
   Clock::time_point m_end;
   std::mt19937 m_random;

@@ -1,6 +1,7 @@
-// The soak: two of Aravis's fake GigE Vision cameras, each on its own loopback address, snapped at
-// a fixed rate by host code written as zazod-host's is, for minutes; every so often one camera is
-// killed and started again with the same serial number and address, and the host has to notice,
+// The soak: two of Aravis's fake GigE Vision cameras, each on its own loopback address, and with
+// --usb3 N as many fake USB3 Vision devices, snapped at a fixed rate by host code written as
+// zazod-host's is, for minutes; every so often one camera is taken away (a GigE camera killed, a USB
+// device unplugged) and brought back with the same serial number, and the host has to notice,
 // close, reopen by key and go on. At the end a table of frames, outages, recovery times, resident
 // memory and threads, with the goals beside; the exit code is 0 only when every goal is met.
 //
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "FakeCamera.h"
+#include "FakeGigETarget.h"
 #include "HostError.h"
 #include "LatencyStats.h"
 #include "LogCapture.h"
@@ -31,6 +34,11 @@
 #include "ProcessProbe.h"
 #include "SoakCamera.h"
 #include "SoakLogRouter.h"
+#ifdef ZAZOD_WITH_FAKE_USB3
+#include "FakeLibusbLoader.h"
+#include "FakeUsbStateFile.h"
+#include "FakeUsbTarget.h"
+#endif
 
 namespace {
 
@@ -52,6 +60,7 @@ struct Options {
   OutageSchedule::Settings outages;
   QString module;
   bool judgeMemory = true;
+  size_t usbCameras = 0;
 };
 
 struct Sample {
@@ -93,6 +102,10 @@ Options parse(const QCoreApplication& application) {
       {QStringLiteral("no-memory-goal"),
        QStringLiteral("Print resident memory but do not judge it (a short run, a sanitizer's allocator).")},
       {QStringLiteral("seed"), QStringLiteral("Seed of the outage gaps (default 1)."), QStringLiteral("N")},
+      {QStringLiteral("usb3"),
+       QStringLiteral("Also N fake USB3 Vision devices (0-8, default 0), unplugged and plugged in again in "
+                      "turn with the GigE cameras, the USB devices first."),
+       QStringLiteral("N")},
       {QStringLiteral("module"), QStringLiteral("The camera module to load."), QStringLiteral("PATH"),
        QStringLiteral(ZAZOD_MODULE_PATH)},
   });
@@ -117,6 +130,20 @@ Options parse(const QCoreApplication& application) {
   }
   if (parser.isSet(QStringLiteral("seed"))) {
     options.outages.seed = static_cast<uint32_t>(number(parser, QStringLiteral("seed"), 0));
+  }
+  if (parser.isSet(QStringLiteral("usb3"))) {
+    const double usb = number(parser, QStringLiteral("usb3"), 0);
+    if (usb > 8 || usb != static_cast<double>(static_cast<size_t>(usb))) {
+      throw HostError(ExitCode::Usage, QStringLiteral("--usb3 wants a whole number from 0 to 8, not \"%1\"")
+                                           .arg(parser.value(QStringLiteral("usb3"))));
+    }
+    options.usbCameras = static_cast<size_t>(usb);
+#ifndef ZAZOD_WITH_FAKE_USB3
+    if (options.usbCameras > 0) {
+      throw HostError(ExitCode::Usage,
+                      QStringLiteral("--usb3: this build has no fake USB3 Vision device (libusb not found)"));
+    }
+#endif
   }
   if (parser.isSet(QStringLiteral("outage-every"))) {
     const QRegularExpressionMatch range = QRegularExpression(QStringLiteral("^([0-9.]+)-([0-9.]+)$"))
@@ -184,10 +211,31 @@ int soak(const Options& options) {
   const char* const serials[] = {"SOAK0002", "SOAK0003"};
   // Before the SDK layer is loaded with the module.
   setenv("ZAZOD_SDK_TRANSPORTS", "aravis", 1);
-  setenv("ZAZOD_SDK_ARAVIS_ADDRESSES", "127.0.0.2,127.0.0.3", 1);
+  setenv("ZAZOD_SDK_ARAVIS_ADDRESSES",
+         options.usbCameras > 0 ? "127.0.0.2,127.0.0.3,usb" : "127.0.0.2,127.0.0.3", 1);
   setenv("ZAZOD_SDK_ARAVIS_VENDORS", "*", 1);
 
   std::vector<std::unique_ptr<FakeCamera>> fakes;
+  std::vector<QString> keys;
+  // The outage targets in turn: the USB3 Vision devices first, then the GigE Vision cameras.
+  std::vector<std::unique_ptr<OutageSchedule::Target>> targets;
+#ifdef ZAZOD_WITH_FAKE_USB3
+  std::unique_ptr<FakeUsbStateFile> usb;
+  if (options.usbCameras > 0) {
+    std::vector<Zazod::FakeUsb3::CameraSetup> setups(options.usbCameras);
+    for (size_t i = 0; i < setups.size(); ++i) {
+      setups[i].serial = "SOAKU00" + std::to_string(i + 1);
+    }
+    try {
+      usb = std::make_unique<FakeUsbStateFile>(setups);
+    } catch (const std::exception& error) {
+      throw HostError(ExitCode::Camera, QString::fromLocal8Bit(error.what()));
+    }
+    for (size_t i = 0; i < setups.size(); ++i) {
+      targets.push_back(std::make_unique<FakeUsbTarget>(usb->control(), i, setups[i].serial));
+    }
+  }
+#endif
   for (size_t i = 0; i < 2; ++i) {
     fakes.push_back(std::make_unique<FakeCamera>(serials[i], std::vector<std::string>{}, addresses[i]));
     if (!fakes.back()->start()) {
@@ -195,6 +243,10 @@ int soak(const Options& options) {
                                                        "address on lo?)")
                                             .arg(QLatin1String(serials[i]), QLatin1String(addresses[i])));
     }
+    targets.push_back(std::make_unique<FakeGigETarget>(*fakes.back()));
+  }
+  for (const auto& target : targets) {
+    keys.push_back(QStringLiteral("basler %1").arg(QString::fromStdString(target->serialNumber())));
   }
 
   LogCapture log;
@@ -211,10 +263,8 @@ int soak(const Options& options) {
   const auto expectedSnaps = static_cast<size_t>(options.rate * runSeconds * 1.2) + 100;
   std::mutex lifecycle;
   std::vector<std::unique_ptr<SoakCamera>> cameras;
-  for (size_t i = 0; i < 2; ++i) {
-    cameras.push_back(std::make_unique<SoakCamera>(loader, lifecycle,
-                                                   QStringLiteral("basler %1").arg(QLatin1String(serials[i])),
-                                                   options.rate, expectedSnaps));
+  for (const QString& key : keys) {
+    cameras.push_back(std::make_unique<SoakCamera>(loader, lifecycle, key, options.rate, expectedSnaps));
   }
   const Clock::time_point begun = Clock::now();
   const Clock::time_point end =
@@ -227,7 +277,11 @@ int soak(const Options& options) {
 
   std::vector<Sample> samples;
   samples.reserve(static_cast<size_t>(runSeconds) + 16);
-  OutageSchedule schedule({fakes[0].get(), fakes[1].get()}, options.outages);
+  std::vector<OutageSchedule::Target*> scheduled;
+  for (const auto& target : targets) {
+    scheduled.push_back(target.get());
+  }
+  OutageSchedule schedule(scheduled, options.outages);
   schedule.start(end);
   bool hang = false;
   while (Clock::now() < end && !hang) {
@@ -241,6 +295,9 @@ int soak(const Options& options) {
     for (const auto& fake : fakes) {
       fake->kill();
     }
+#ifdef ZAZOD_WITH_FAKE_USB3
+    usb.reset();
+#endif
     std::fflush(stderr);
     std::_Exit(3);
   }
@@ -260,11 +317,13 @@ int soak(const Options& options) {
   bool allRecovered = true;
   bool allReturned = true;
   Clock::time_point firstCycle = Clock::time_point::max();
-  print(QStringLiteral("soak: %1 min, %2 snaps/s per camera, %3 outages (one camera killed, back after %4 s)")
-            .arg(options.minutes)
-            .arg(options.rate)
-            .arg(outages.size())
-            .arg(options.outages.downSeconds));
+  print(
+      QStringLiteral("soak: %1 min, %2 snaps/s per camera, %3 outages (one camera killed or unplugged, back "
+                     "after %4 s)")
+          .arg(options.minutes)
+          .arg(options.rate)
+          .arg(outages.size())
+          .arg(options.outages.downSeconds));
   print(QString());
   print(
       QStringLiteral("| camera | snapped | delivered | failed | triggers without a frame | refused snaps | "
@@ -389,7 +448,7 @@ int soak(const Options& options) {
               .arg(kOperationBoundSeconds[operation])
               .arg(verdict(longest[operation] <= kOperationBoundSeconds[operation])));
   }
-  print(QStringLiteral("| both cameras delivering at the start and the end, no exception from the module | "
+  print(QStringLiteral("| every camera delivering at the start and the end, no exception from the module | "
                        "%1, %2, %3 exceptions | yes | %4 |")
             .arg(started ? QStringLiteral("start yes") : QStringLiteral("start NO"))
             .arg(deliveringAtEnd ? QStringLiteral("end yes") : QStringLiteral("end NO"))
@@ -425,6 +484,14 @@ int main(int argc, char** argv) {
                       QStringLiteral("refusing to run outside a private network namespace with "
                                      "only loopback; run it through scripts/soak"));
     }
+#ifdef ZAZOD_WITH_FAKE_USB3
+    if (options.usbCameras > 0) {
+      std::string error;
+      if (!FakeLibusbLoader::ensureFirst(FAKE_USB3_LIB_DIR, argv, error)) {
+        throw HostError(ExitCode::Usage, QString::fromStdString(error));
+      }
+    }
+#endif
     return soak(options);
   } catch (const HostError& error) {
     std::cout.flush();
