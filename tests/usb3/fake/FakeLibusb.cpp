@@ -667,8 +667,13 @@ int LIBUSB_CALL libusb_handle_events_timeout_completed(libusb_context* context, 
           for (auto it = callback.known.begin(); it != callback.known.end();) {
             libusb_device* device = *it;
             if (std::find(present.begin(), present.end(), device) == present.end()) {
-              if ((callback.events & LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT) != 0 && device->model != nullptr &&
-                  device->model->reportsDeviceLeft()) {
+              std::shared_ptr<DeviceModel> model;
+              {
+                std::lock_guard<std::mutex> deviceLock(device->mutex);
+                model = device->model;
+              }
+              if ((callback.events & LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT) != 0 && model != nullptr &&
+                  model->reportsDeviceLeft()) {
                 left.emplace_back(i, device);
               }
               it = callback.known.erase(it);
