@@ -279,11 +279,7 @@ void DeviceModel::startAcquisition() {
   m_nextPulse = now + (line1 > 0 ? periodOf(line1) : Clock::duration::zero());
 }
 
-void DeviceModel::stopFrame() {
-  if (m_phase != Phase::Idle) {
-    m_phase = Phase::Idle;
-  }
-}
+void DeviceModel::stopFrame() { m_phase = Phase::Idle; }
 
 void DeviceModel::addTrigger(bool acquisitionTrigger) {
   if (!m_acquiring) {

@@ -8,6 +8,7 @@
 #include <libusb-1.0/libusb.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdlib>
@@ -49,6 +50,10 @@ struct alignas(16) TransferState {
   bool inFlight = false;
   bool cancelled = false;
   Clock::time_point submitted{};
+  // Bumped after every completion: a transfer freed on another thread than the one that completed
+  // it (its owner waits for the callback through means of its own) reads it first, which orders
+  // the completion's writes before the free.
+  std::atomic<uint32_t> completions{0};
 };
 
 TransferState* stateOf(libusb_transfer* transfer) {
@@ -534,6 +539,7 @@ void LIBUSB_CALL libusb_free_transfer(struct libusb_transfer* transfer) {
     std::free(transfer->buffer);
   }
   TransferState* state = stateOf(transfer);
+  (void)state->completions.load(std::memory_order_acquire);
   state->~TransferState();
   std::free(state);
 }
@@ -653,6 +659,7 @@ int LIBUSB_CALL libusb_handle_events_timeout_completed(libusb_context* context, 
           }
           if (complete) {
             state->inFlight = false;
+            state->completions.fetch_add(1, std::memory_order_release);
             done.push_back(transfer);
             it = handle->transfers.erase(it);
           } else {
@@ -667,8 +674,13 @@ int LIBUSB_CALL libusb_handle_events_timeout_completed(libusb_context* context, 
           for (auto it = callback.known.begin(); it != callback.known.end();) {
             libusb_device* device = *it;
             if (std::find(present.begin(), present.end(), device) == present.end()) {
-              if ((callback.events & LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT) != 0 && device->model != nullptr &&
-                  device->model->reportsDeviceLeft()) {
+              std::shared_ptr<DeviceModel> model;
+              {
+                std::lock_guard<std::mutex> deviceLock(device->mutex);
+                model = device->model;
+              }
+              if ((callback.events & LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT) != 0 && model != nullptr &&
+                  model->reportsDeviceLeft()) {
                 left.emplace_back(i, device);
               }
               it = callback.known.erase(it);
