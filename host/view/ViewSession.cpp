@@ -13,6 +13,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int32_t kImageFormatGray8 = 1;      // code of g_imageFormatNames
 constexpr int32_t kCameraFamilyBasler = 190;  // code of g_cameraFamilyNames
 constexpr double kMaxAutoSnapHz = 1000;
+// Slower than one snap in 1000 s is no live view; far below it the period no longer fits the clock.
+constexpr double kMinAutoSnapHz = 0.001;
 
 // Runs one operation of the module; an exception it lets through becomes a failed outcome, so a
 // viewer sees it and the view goes on.
@@ -168,8 +170,10 @@ ViewSession::Outcome ViewSession::snap() {
 }
 
 ViewSession::Outcome ViewSession::setAutoSnap(double hz) {
-  if (!std::isfinite(hz) || hz < 0 || hz > kMaxAutoSnapHz) {
-    return failure(QStringLiteral("the auto-snap rate is a number from 0 (off) to %1").arg(kMaxAutoSnapHz));
+  if (!std::isfinite(hz) || (hz != 0 && (hz < kMinAutoSnapHz || hz > kMaxAutoSnapHz))) {
+    return failure(QStringLiteral("the auto-snap rate is 0 (off) or a number from %1 to %2")
+                       .arg(kMinAutoSnapHz)
+                       .arg(kMaxAutoSnapHz));
   }
   {
     std::lock_guard<std::mutex> lock(m_autoMutex);

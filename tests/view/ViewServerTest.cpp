@@ -107,6 +107,27 @@ TEST_F(ViewServer, MalformedRequestsGet400AndTheServerGoesOn) {
   }
 }
 
+TEST_F(ViewServer, AutoSnapRatesOutsideTheirRangeAreRefused) {
+  const int port = m_view.port();
+  const struct {
+    const char* hz;
+    int status;
+  } cases[] = {{"0", 200},      {"0.001", 200}, {"1000", 200},   {"1e-300", 409}, {"5e-324", 409},
+               {"0.0009", 409}, {"-1", 409},    {"1000.5", 409}, {"1e308", 409}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.hz);
+    const HttpAnswer answer = RawHttp::post(port, "/api/autosnap", std::string(R"({"hz":)") + c.hz + "}");
+    EXPECT_EQ(answer.status, c.status);
+    if (c.status == 200) {
+      EXPECT_EQ(RawHttp::get(port, "/api/state").json().value("autoSnapHz").toDouble(), std::stod(c.hz));
+    } else {
+      EXPECT_EQ(answer.json().value("problem").toString(),
+                "the auto-snap rate is 0 (off) or a number from 0.001 to 1000");
+    }
+  }
+  EXPECT_TRUE(stillServes());
+}
+
 TEST_F(ViewServer, ServesThePagesOwnPathsOnly) {
   const int port = m_view.port();
   for (const char* path : {"/", "/view.js", "/view.css", "/api/state", "/api/log", "/api/frame"}) {
@@ -367,7 +388,13 @@ TEST(ViewStart, RefusesAPortInUseAndBadArguments) {
       {{"view", "--frames", "3"}, 2, "--frames is an option of grab, not of view"},
       {{"view", "--emulate", "1", "--rate", "5000"},
        2,
-       "--rate: the auto-snap rate is a number from 0 (off) to 1000"},
+       "--rate: the auto-snap rate is 0 (off) or a number from 0.001 to 1000"},
+      {{"view", "--emulate", "1", "--rate", "1e-300"},
+       2,
+       "--rate: the auto-snap rate is 0 (off) or a number from 0.001 to 1000"},
+      {{"view", "--emulate", "1", "--rate", "0.0009"},
+       2,
+       "--rate: the auto-snap rate is 0 (off) or a number from 0.001 to 1000"},
       {{"list", "--port", "1"}, 2, "--port is an option of view, not of list"},
   };
   for (const auto& c : cases) {
