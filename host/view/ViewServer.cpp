@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QRegularExpression>
 #include <cmath>
 #include <functional>
 
@@ -514,9 +515,16 @@ void ViewServer::logLines(const httplib::Request& request, httplib::Response& re
       ++kept;
     }
   }
+  // The module's debug lines name objects by their addresses, which tell a viewer where the heap
+  // lies and nothing about the camera: a viewer sees them masked (the summary keeps them).
+  static const QRegularExpression address(QStringLiteral("0x[0-9a-fA-F]{8,16}"));
   for (auto it = newest.rbegin(); it != newest.rend(); ++it) {
+    QString text = (*it)->text;
+    if ((*it)->type == QtDebugMsg || (*it)->type == QtInfoMsg) {
+      text.replace(address, QStringLiteral("0x…"));
+    }
     chosen.append(QJsonObject{{QStringLiteral("type"), QLatin1String(LogCapture::typeName((*it)->type))},
-                              {QStringLiteral("text"), (*it)->text}});
+                              {QStringLiteral("text"), text}});
   }
   sendJson(response, QJsonObject{{QStringLiteral("next"), static_cast<qint64>(next)},
                                  {QStringLiteral("lines"), chosen}});

@@ -273,6 +273,15 @@ TEST_F(ViewServer, ChoosesAnotherListedCameraOnly) {
   EXPECT_EQ(camera.value("key").toString(), "basler EMU0002");
   EXPECT_TRUE(camera.value("grabbing").toBool());
   EXPECT_EQ(state.value("keys").toArray().size(), 2);
+  // The module's line for the closed camera names its object by address; a viewer sees it masked.
+  const QJsonArray lines = RawHttp::get(port, "/api/log?after=0&debug=1").json().value("lines").toArray();
+  QStringList closes;
+  for (const QJsonValue& line : lines) {
+    if (line.toObject().value("text").toString().startsWith("Close camera(")) {
+      closes << line.toObject().value("text").toString();
+    }
+  }
+  EXPECT_EQ(closes, QStringList{QStringLiteral("Close camera( 0x… ).  -  CCameraBasler::ICloseCamera")});
 }
 
 TEST_F(ViewServer, HardwareModeShowsLine1FramesWithoutSnaps) {
