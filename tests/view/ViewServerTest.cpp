@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <chrono>
 #include <functional>
@@ -394,6 +395,11 @@ TEST(ViewStart, RefusesAPortInUseAndBadArguments) {
       {{"view", "--bind", "localhost"}, 2, "--bind wants a numeric IPv4 or IPv6 address, not \"localhost\""},
       {{"view", "--port", "65536"}, 2, "--port wants a port from 0 to 65535"},
       {{"view", "--token", "short"}, 2, "--token wants 8 to 128 letters"},
+      {{"view", "--token-file", "/nonexistent/token"}, 2, "--token-file: cannot read \"/nonexistent/token\""},
+      {{"view", "--token", "s3cret-token", "--token-file", "/dev/null"},
+       2,
+       "--token and --token-file: one or the other"},
+      {{"view", "--token-file", "/dev/null"}, 2, "--token-file wants 8 to 128 letters"},
       {{"view", "--frames", "3"}, 2, "--frames is an option of grab, not of view"},
       {{"view", "--emulate", "1", "--rate", "5000"},
        2,
@@ -474,6 +480,35 @@ TEST(ViewToken, EveryRequestWithoutTheTokenIsRefused) {
   EXPECT_EQ(entry.header("Location"), "/");
   EXPECT_EQ(entry.header("Set-Cookie"), "zazod_view_token=s3cret-token; Path=/; HttpOnly; SameSite=Strict");
   EXPECT_TRUE(view.end()) << view.output().toStdString();
+}
+
+TEST(ViewToken, TakenFromAFileOrTheEnvironment) {
+  QTemporaryFile file;
+  ASSERT_TRUE(file.open());
+  file.write("file-token-1234\r\nsecond line\n");
+  file.close();
+  const struct {
+    QStringList arguments;
+    QMap<QString, QString> environment;
+    const char* token;
+  } cases[] = {
+      {{"--emulate", "1", "--token-file", file.fileName()}, {}, "file-token-1234"},
+      {{"--emulate", "1"}, {{"ZAZOD_VIEW_TOKEN", "env-token-5678"}}, "env-token-5678"},
+      {{"--emulate", "1", "--token", "argument-token"},
+       {{"ZAZOD_VIEW_TOKEN", "env-token-5678"}},
+       "argument-token"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.token);
+    ViewProcess view(c.arguments, c.environment);
+    ASSERT_TRUE(view.ready()) << view.output().toStdString();
+    EXPECT_EQ(view.token(), c.token);
+    EXPECT_EQ(RawHttp::get(view.port(), "/api/state").status, 403);
+    EXPECT_EQ(
+        RawHttp::get(view.port(), "/api/state", "X-View-Token: " + std::string(c.token) + "\r\n").status,
+        200);
+    EXPECT_TRUE(view.end()) << view.output().toStdString();
+  }
 }
 
 // Run inside scripts/netns (only loopback), as every test of this program is.
