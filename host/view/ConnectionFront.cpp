@@ -165,12 +165,13 @@ bool ConnectionFront::judge(Connection& connection, Clock::time_point now) {
       break;
   }
   connection.buffered.erase(0, framed.consumed);
+  Job job{Connection{}, std::move(framed.forwarded)};
+  std::swap(job.connection, connection);  // the worker's now; here a socket of -1 is left
   ++m_busy;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_jobs.push_back(Job{std::move(connection), std::move(framed.forwarded)});
+    m_jobs.push_back(std::move(job));
   }
-  connection.socket = -1;  // the worker's now
   m_jobReady.notify_one();
   return false;
 }

@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   request.method = std::string(bytes.substr(0, bytes.find(' ')));
   const size_t question = framed.target.find('?');
   request.path = framed.target.substr(0, question);
-  request.tokenParam = question == std::string::npos ? std::string() : tokenParam(framed.target.substr(question + 1));
+  request.tokenParam =
+      question == std::string::npos ? std::string() : tokenParam(framed.target.substr(question + 1));
   request.host = RequestFraming::header(framed, "Host");
   request.origin = RequestFraming::header(framed, "Origin");
   request.contentType = RequestFraming::header(framed, "Content-Type");
