@@ -4,21 +4,15 @@
 //   no-trigger-ready   the camera cannot report trigger readiness (IStartCamera warns, returns 0)
 //   start-exception    StartGrabbing throws (IStartCamera logs it as critical, returns 0)
 //   enum-exception     listing the devices throws (IEnumCameras lets it reach the host)
-//   enum-gate:DIR      every listing after the first waits at two FIFOs in DIR: it opens
-//                      DIR/entered for writing (the test sees it is in the listing), then reads
-//                      DIR/release until the test has opened and closed it
 //   failed-results:N   the next N grab results fail
 //   skipped:N          the next result is preceded by a report of N skipped images
 //   ignore-every:N     every N-th snap is taken (returns 1) but never reaches the camera, as a
 //                      camera that ignores a trigger
 //   ignore-from:N      so is every snap from the N-th on
 #include <CameraInterface.h>
-#include <fcntl.h>
-#include <unistd.h>
 #include <zazod/emulation/Emulation.h>
 
 #include <QByteArray>
-#include <atomic>
 
 #include "CameraBasler.h"
 
@@ -40,16 +34,6 @@ class CFaultInjectingCamera : public CCameraBasler {
   using CCameraBasler::CCameraBasler;
 
   QStringList IEnumCameras() override {
-    static std::atomic<int> listings{0};
-    if (fault().startsWith("enum-gate:") && listings++ > 0) {
-      const QByteArray dir = fault().mid(10);
-      ::close(::open((dir + "/entered").constData(), O_WRONLY));
-      const int release = ::open((dir + "/release").constData(), O_RDONLY);
-      char byte = 0;
-      while (::read(release, &byte, 1) > 0) {
-      }
-      ::close(release);
-    }
     if (fault() == "enum-exception") {
       Emulation::FailNextGlobal("EnumerateDevices",
                                 Emulation::Fault{"RuntimeException", "injected listing failure"});

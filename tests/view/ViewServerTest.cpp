@@ -1,13 +1,9 @@
 // zazod-host view as a server: what it answers to requests no page would send (malformed, unknown
 // paths, wrong methods, oversized, slow), who it answers (token, Host, origin), and that its
 // controls and figures agree with the summary the process prints at the end.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QJsonArray>
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <chrono>
@@ -460,35 +456,6 @@ TEST(ViewFaults, FailedGrabsAreCountedAndTheirWarningsServedAsTheyCome) {
   ASSERT_TRUE(view.end()) << view.output().toStdString();
   EXPECT_EQ(view.summaryValue("failed"), 2);
   EXPECT_EQ(view.output().count(QStringLiteral("  warning: ") + line), 2);
-}
-
-TEST(ViewFaults, ACameraSwitchListsWithoutHoldingTheStateOrTheSnaps) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  const std::string entered = dir.filePath("entered").toStdString();
-  const std::string release = dir.filePath("release").toStdString();
-  ASSERT_EQ(::mkfifo(entered.c_str(), 0600), 0);
-  ASSERT_EQ(::mkfifo(release.c_str(), 0600), 0);
-  ViewProcess view({"--module", ZAZOD_TEST_FAULT_MODULE, "--emulate", "2"},
-                   {{"ZAZOD_TEST_HOST_FAULT", "enum-gate:" + dir.path()}});
-  ASSERT_TRUE(view.ready()) << view.output().toStdString();
-  const int port = view.port();
-  HttpAnswer switched;
-  std::thread chooser([&] {
-    switched =
-        RawHttp::exchange(port, RawHttp::request("POST", "/api/camera", R"({"key":"basler EMU0002"})"), 60s);
-  });
-  // Opens once the module is inside the switch's listing, which then waits for the release.
-  ::close(::open(entered.c_str(), O_RDONLY));
-  const QJsonObject state = RawHttp::get(port, "/api/state").json();
-  EXPECT_EQ(state.value("camera").toObject().value("key").toString(), "basler EMU0001");
-  EXPECT_EQ(RawHttp::post(port, "/api/snap", "{}").status, 200);
-  ::close(::open(release.c_str(), O_WRONLY));
-  chooser.join();
-  EXPECT_EQ(switched.status, 200) << switched.head;
-  EXPECT_EQ(RawHttp::get(port, "/api/state").json().value("camera").toObject().value("key").toString(),
-            "basler EMU0002");
-  EXPECT_TRUE(view.end()) << view.output().toStdString();
 }
 #endif
 
