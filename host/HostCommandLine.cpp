@@ -2,6 +2,7 @@
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QRegularExpression>
 #include <cmath>
 #include <iostream>
@@ -30,6 +31,8 @@ uint64_t positiveCount(const QCommandLineParser& parser, const QString& name, ui
   }
   return value;
 }
+
+constexpr qint64 kMaxTokenFileRead = 256;
 
 double positiveSeconds(const QCommandLineParser& parser, const QString& name) {
   bool ok = false;
@@ -112,8 +115,13 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
   const QCommandLineOption token(QStringLiteral("token"),
                                  QStringLiteral("view: the secret every request must carry."),
                                  QStringLiteral("SECRET"));
-  parser.addOptions(
-      {module, verbose, emulate, key, mode, frames, limit, rate, out, every, timeout, port, bind, token});
+  const QCommandLineOption tokenFile(
+      QStringLiteral("token-file"),
+      QStringLiteral("view: a file whose first line is the token, which then appears in no process "
+                     "list; ZAZOD_VIEW_TOKEN in the environment does as well."),
+      QStringLiteral("FILE"));
+  parser.addOptions({module, verbose, emulate, key, mode, frames, limit, rate, out, every, timeout, port,
+                     bind, token, tokenFile});
 
   if (!parser.parse(arguments)) {
     throw usage(parser.errorText());
@@ -143,7 +151,7 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
   const std::pair<QStringList, QList<QCommandLineOption>> commandOnly[] = {
       {{QStringLiteral("grab")}, {frames, out, every, timeout}},
       {{QStringLiteral("grab"), QStringLiteral("view")}, {key, mode, limit, rate}},
-      {{QStringLiteral("view")}, {port, bind, token}},
+      {{QStringLiteral("view")}, {port, bind, token, tokenFile}},
   };
   for (const auto& [commands, commandOptions] : commandOnly) {
     for (const QCommandLineOption& option : commandOptions) {
@@ -229,13 +237,34 @@ std::optional<HostOptions> HostCommandLine::parse(const QStringList& arguments) 
           QStringLiteral("--bind wants a numeric IPv4 or IPv6 address, not \"%1\"").arg(options.bind));
     }
   }
+  QString tokenFrom;
+  if (parser.isSet(token) && parser.isSet(tokenFile)) {
+    throw usage(QStringLiteral("--token and --token-file: one or the other"));
+  }
   if (parser.isSet(token)) {
+    tokenFrom = QStringLiteral("--token");
     options.token = parser.value(token);
-    // The token travels in URLs, headers and a cookie: letters, digits, '-', '_' and '.' only.
-    static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9._-]{8,128}$"));
-    if (!safe.match(options.token).hasMatch()) {
-      throw usage(QStringLiteral("--token wants 8 to 128 letters, digits, '.', '_' or '-'"));
+  } else if (parser.isSet(tokenFile)) {
+    tokenFrom = QStringLiteral("--token-file");
+    QFile file(parser.value(tokenFile));
+    if (!file.open(QIODevice::ReadOnly)) {
+      throw usage(QStringLiteral("--token-file: cannot read \"%1\"").arg(parser.value(tokenFile)));
     }
+    // The first line only, and no more of the file than a token can be long.
+    QByteArray first = file.read(kMaxTokenFileRead);
+    first.truncate(first.indexOf('\n') < 0 ? first.size() : first.indexOf('\n'));
+    if (first.endsWith('\r')) {
+      first.chop(1);
+    }
+    options.token = QString::fromLatin1(first);
+  } else if (options.command == QLatin1String("view") && qEnvironmentVariableIsSet("ZAZOD_VIEW_TOKEN")) {
+    tokenFrom = QStringLiteral("ZAZOD_VIEW_TOKEN");
+    options.token = qEnvironmentVariable("ZAZOD_VIEW_TOKEN");
+  }
+  // The token travels in URLs, headers and a cookie: letters, digits, '-', '_' and '.' only.
+  static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9._-]{8,128}$"));
+  if (!tokenFrom.isEmpty() && !safe.match(options.token).hasMatch()) {
+    throw usage(QStringLiteral("%1 wants 8 to 128 letters, digits, '.', '_' or '-'").arg(tokenFrom));
   }
   return options;
 }

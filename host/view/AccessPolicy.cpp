@@ -56,12 +56,13 @@ std::string AccessPolicy::newToken() {
 }
 
 bool AccessPolicy::carriesToken(const Request& request) const {
-  return sameSecret(request.tokenHeader, m_token) || sameSecret(request.tokenParam, m_token) ||
+  return sameSecret(request.tokenHeader, m_token) ||
+         (request.path == "/" && sameSecret(request.tokenParam, m_token)) ||
          sameSecret(cookieValue(request.cookie, kCookie), m_token);
 }
 
 bool AccessPolicy::tokenFromQuery(const Request& request) const {
-  return !m_token.empty() && sameSecret(request.tokenParam, m_token) &&
+  return !m_token.empty() && request.path == "/" && sameSecret(request.tokenParam, m_token) &&
          !sameSecret(cookieValue(request.cookie, kCookie), m_token);
 }
 

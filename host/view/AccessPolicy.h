@@ -1,5 +1,6 @@
-// AccessPolicy: who may use the live view. With a token, every request must carry it (query
-// "token", header "X-View-Token" or the cookie the page gets); without one the view is bound to a
+// AccessPolicy: who may use the live view. With a token, every request must carry it (header
+// "X-View-Token" or the cookie the page gets; the query "token" on the page's entry path "/" only,
+// where the printed address carries it and the answer sets the cookie); without one the view is bound to a
 // loopback address, and a request must name this machine in its Host header, so a web page that
 // re-binds its own name to 127.0.0.1 cannot read the view. Controls must come as JSON from the
 // view's own origin, which a cross-site form or script cannot send without the browser asking
@@ -22,6 +23,7 @@ class AccessPolicy {
     std::string cookie;       // the Cookie header
     std::string tokenHeader;  // the X-View-Token header
     std::string tokenParam;   // the query's token
+    std::string path = "/";   // the target's path, without its query
   };
 
   struct Verdict {
@@ -34,7 +36,8 @@ class AccessPolicy {
   AccessPolicy(std::string token, std::vector<std::string> allowedHosts);
 
   Verdict judge(const Request& request) const;
-  // True when the request carried the token in its query only (the page then sets the cookie).
+  // True when the request for the entry path carried the token in its query only (the page then
+  // sets the cookie).
   bool tokenFromQuery(const Request& request) const;
   const std::string& token() const { return m_token; }
 

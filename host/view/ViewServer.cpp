@@ -1,6 +1,9 @@
 #include "ViewServer.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <poll.h>
+#include <sys/socket.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -8,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QRegularExpression>
 #include <cmath>
 #include <functional>
 
@@ -17,9 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 // How long a viewer's frame request waits for a newer frame before it is answered with none.
 constexpr std::chrono::milliseconds kFrameWait{500};
-constexpr time_t kReadTimeoutSeconds = 2;
-constexpr time_t kWriteTimeoutSeconds = 5;
-constexpr time_t kKeepAliveSeconds = 5;
+constexpr time_t kKeepAliveSeconds = std::chrono::seconds(ConnectionFront::kRequestTime).count();
 
 // With a parameter: cpp-httplib compresses an exact "application/json" for clients that accept
 // brotli or gzip, which costs more CPU than the whole view (the frame is a JPEG already) and
@@ -100,7 +102,98 @@ const char* reasonOf(int status) {
   }
 }
 
+// One whole request, read from memory, answered on the connection's socket by a deadline. The
+// status of the answer is kept, so the connection can be closed after a refusal.
+class AnswerStream : public httplib::Stream {
+ public:
+  AnswerStream(int socket, const std::string& request, ConnectionFront::Clock::time_point answerBy)
+      : m_socket(socket), m_request(request), m_answerBy(answerBy) {}
+
+  bool is_readable() const override { return m_read < m_request.size(); }
+  bool is_writable() const override { return !m_failed; }
+  ssize_t read(char* ptr, size_t size) override {
+    const size_t count = std::min(size, m_request.size() - m_read);
+    std::copy_n(m_request.data() + m_read, count, ptr);
+    m_read += count;
+    return static_cast<ssize_t>(count);
+  }
+  ssize_t write(const char* ptr, size_t size) override {
+    if (m_status == 0 && m_head.size() < 12) {
+      m_head.append(ptr, std::min(size, 12 - m_head.size()));
+      if (m_head.size() == 12 && m_head.compare(0, 9, "HTTP/1.1 ") == 0) {
+        m_status = std::atoi(m_head.c_str() + 9);
+      }
+    }
+    size_t sent = 0;
+    while (sent < size && !m_failed) {
+      const auto left =
+          std::chrono::ceil<std::chrono::milliseconds>(m_answerBy - ConnectionFront::Clock::now());
+      pollfd writable{m_socket, POLLOUT, 0};
+      if (left.count() <= 0 || ::poll(&writable, 1, static_cast<int>(left.count())) <= 0) {
+        m_failed = true;
+        break;
+      }
+      const ssize_t n = ::send(m_socket, ptr + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        continue;
+      }
+      if (n <= 0) {
+        m_failed = true;
+        break;
+      }
+      sent += static_cast<size_t>(n);
+    }
+    return m_failed ? -1 : static_cast<ssize_t>(size);
+  }
+  void get_remote_ip_and_port(std::string& ip, int& port) const override { address(::getpeername, ip, port); }
+  void get_local_ip_and_port(std::string& ip, int& port) const override { address(::getsockname, ip, port); }
+  socket_t socket() const override { return m_socket; }
+
+  int status() const { return m_status; }
+  bool failed() const { return m_failed; }
+
+ private:
+  template <typename Name>
+  void address(Name name, std::string& ip, int& port) const {
+    sockaddr_storage where{};
+    socklen_t length = sizeof where;
+    char text[INET6_ADDRSTRLEN] = "";
+    port = 0;
+    if (name(m_socket, reinterpret_cast<sockaddr*>(&where), &length) == 0) {
+      if (where.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(where);
+        inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+        port = ntohs(v6.sin6_port);
+      } else if (where.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(where);
+        inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+        port = ntohs(v4.sin_port);
+      }
+    }
+    ip = text;
+  }
+
+  int m_socket;
+  const std::string& m_request;
+  size_t m_read = 0;
+  ConnectionFront::Clock::time_point m_answerBy;
+  std::string m_head;
+  int m_status = 0;
+  bool m_failed = false;
+};
+
 }  // namespace
+
+// The library's server without its own listening and reading: the front hands it whole requests.
+class ViewServer::Http : public httplib::Server {
+ public:
+  // Answers the one request `stream` holds; true when the connection may carry another.
+  bool answer(AnswerStream& stream) {
+    bool closed = false;
+    const bool answered = process_request(stream, false, closed, nullptr);
+    return answered && !closed && !stream.failed() && stream.status() > 0 && stream.status() < 400;
+  }
+};
 
 ViewServer::ViewServer(ViewSession& session, ViewSink& sink, DisplaySlot& slot, DisplayEncoder& encoder,
                        LogCapture& log, AccessPolicy policy)
@@ -110,23 +203,20 @@ ViewServer::ViewServer(ViewSession& session, ViewSink& sink, DisplaySlot& slot, 
       m_encoder(encoder),
       m_log(log),
       m_policy(std::move(policy)),
-      m_server(std::make_unique<httplib::Server>()) {
+      m_server(std::make_unique<Http>()),
+      m_front(
+          [this](int socket, const std::string& request, ConnectionFront::Clock::time_point answerBy) {
+            AnswerStream stream(socket, request, answerBy);
+            return m_server->answer(stream);
+          },
+          kWorkers) {
   // The page lives in the host's static library; this keeps its resources linked in.
   Q_INIT_RESOURCE(view);
-  m_server->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
-  // The library's default adds SO_REUSEPORT, with which a second view (or any program of the same
-  // user) could bind the same port and take a share of the connections. Only SO_REUSEADDR here: a
-  // port in use is refused.
-  m_server->set_socket_options([](socket_t socket) {
-    const int yes = 1;
-    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  });
   m_server->set_payload_max_length(kMaxBody);
-  m_server->set_read_timeout(kReadTimeoutSeconds, 0);
-  m_server->set_write_timeout(kWriteTimeoutSeconds, 0);
   m_server->set_keep_alive_timeout(kKeepAliveSeconds);
   m_server->set_default_headers({
       {"Cache-Control", "no-store"},
+      {"Cross-Origin-Resource-Policy", "same-origin"},
       {"X-Content-Type-Options", "nosniff"},
       {"X-Frame-Options", "DENY"},
       {"Referrer-Policy", "no-referrer"},
@@ -142,22 +232,15 @@ ViewServer::ViewServer(ViewSession& session, ViewSink& sink, DisplaySlot& slot, 
     asked.contentType = request.get_header_value("Content-Type");
     asked.cookie = request.get_header_value("Cookie");
     asked.tokenHeader = request.get_header_value(AccessPolicy::kHeader);
+    asked.path = request.path;
     asked.tokenParam = request.get_param_value("token");
-    const std::string length = request.get_header_value("Content-Length");
-    if (request.has_header("Content-Length") &&
-        (length.empty() || length.size() > 19 ||
-         length.find_first_not_of("0123456789") != std::string::npos)) {
-      response.status = 400;
-      response.set_content("400 Bad Request: Content-Length is not a number\n", "text/plain");
-      return httplib::Server::HandlerResponse::Handled;
-    }
     const AccessPolicy::Verdict verdict = m_policy.judge(asked);
     if (verdict.status != 200) {
       response.status = verdict.status;
       response.set_content(verdict.reason + "\n", "text/plain");
       return httplib::Server::HandlerResponse::Handled;
     }
-    if (m_policy.tokenFromQuery(asked) && request.path == "/") {
+    if (m_policy.tokenFromQuery(asked)) {
       // The page keeps the token as a cookie of its own and drops it from the address bar.
       response.set_header("Set-Cookie", std::string(AccessPolicy::kCookie) + "=" + m_policy.token() +
                                             "; Path=/; HttpOnly; SameSite=Strict");
@@ -167,6 +250,8 @@ ViewServer::ViewServer(ViewSession& session, ViewSink& sink, DisplaySlot& slot, 
     return httplib::Server::HandlerResponse::Unhandled;
   });
   m_server->set_error_handler([](const httplib::Request& /*request*/, httplib::Response& response) {
+    // The front closes the connection after a refusal; the client is told so.
+    response.set_header("Connection", "close");
     if (response.body.empty()) {
       response.set_content(std::to_string(response.status) + " " + reasonOf(response.status) + "\n",
                            "text/plain");
@@ -189,32 +274,13 @@ ViewServer::ViewServer(ViewSession& session, ViewSink& sink, DisplaySlot& slot, 
 
 ViewServer::~ViewServer() { stop(); }
 
-int ViewServer::bind(const std::string& address, int port) {
-  if (port == 0) {
-    return m_server->bind_to_any_port(address);
-  }
-  return m_server->bind_to_port(address, port) ? port : -1;
-}
+int ViewServer::bind(const std::string& address, int port) { return m_front.bind(address, port); }
 
-void ViewServer::start() {
-  m_thread = std::thread([this] {
-    m_server->listen_after_bind();
-    m_listenEnded = true;
-  });
-  // The library's stop() does nothing until its loop runs, and a stop that came before would
-  // leave the loop running for good: the server counts as started once the loop says it runs.
-  // The library offers nothing to wait on, so this looks every millisecond, for a few at most.
-  while (!m_server->is_running() && !m_listenEnded) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
+void ViewServer::start() { m_front.start(); }
 
 void ViewServer::stop() {
-  if (m_thread.joinable()) {
-    m_slot.close();
-    m_server->stop();
-    m_thread.join();
-  }
+  m_slot.close();
+  m_front.stop();
 }
 
 void ViewServer::serveResource(httplib::Response& response, const QString& path, const char* type) const {
@@ -449,9 +515,16 @@ void ViewServer::logLines(const httplib::Request& request, httplib::Response& re
       ++kept;
     }
   }
+  // The module's debug lines name objects by their addresses, which tell a viewer where the heap
+  // lies and nothing about the camera: a viewer sees them masked (the summary keeps them).
+  static const QRegularExpression address(QStringLiteral("0x[0-9a-fA-F]{8,16}"));
   for (auto it = newest.rbegin(); it != newest.rend(); ++it) {
+    QString text = (*it)->text;
+    if ((*it)->type == QtDebugMsg || (*it)->type == QtInfoMsg) {
+      text.replace(address, QStringLiteral("0x…"));
+    }
     chosen.append(QJsonObject{{QStringLiteral("type"), QLatin1String(LogCapture::typeName((*it)->type))},
-                              {QStringLiteral("text"), (*it)->text}});
+                              {QStringLiteral("text"), text}});
   }
   sendJson(response, QJsonObject{{QStringLiteral("next"), static_cast<qint64>(next)},
                                  {QStringLiteral("lines"), chosen}});

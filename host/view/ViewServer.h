@@ -1,33 +1,33 @@
-// ViewServer: the live view's HTTP server (cpp-httplib, on a pool of worker threads that stop()
-// joins). It serves the page compiled in as Qt resources and the view's own paths, nothing else:
-// the camera's state and figures, the newest display frame, the module's log lines, and the
-// controls, which are POST only and take a small JSON body. Requests are limited in size and
-// time; a malformed one gets 400 and the server goes on.
+// ViewServer: the live view's HTTP server: cpp-httplib's routing and answers behind a
+// ConnectionFront, which reads every request whole, bounded in size and time, before one of the
+// workers (joined by stop()) answers it. It serves the page compiled in as Qt resources and the view's own
+// paths, nothing else: the camera's state and figures, the newest display frame, the module's log lines, and
+// the controls, which are POST only and take a small JSON body. Requests are limited in size and time; a
+// malformed one gets 400 and the server goes on.
 #pragma once
 
 #include <QByteArray>
 #include <QString>
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "AccessPolicy.h"
+#include "ConnectionFront.h"
 #include "DisplayEncoder.h"
 #include "LogCapture.h"
+#include "RequestFraming.h"
 #include "ViewSession.h"
 #include "ViewSink.h"
 
 namespace httplib {
-class Server;
 struct Request;
 struct Response;
 }  // namespace httplib
 
 class ViewServer {
  public:
-  static constexpr size_t kMaxBody = 4096;
+  static constexpr size_t kMaxBody = RequestFraming::kMaxBody;
   static constexpr int kWorkers = 16;
   static constexpr size_t kMaxLogLines = 200;  // per answer
 
@@ -45,6 +45,8 @@ class ViewServer {
   void stop();
 
  private:
+  class Http;
+
   void routes();
   void controls();
   void serveResource(httplib::Response& response, const QString& path, const char* type) const;
@@ -59,7 +61,6 @@ class ViewServer {
   DisplayEncoder& m_encoder;
   LogCapture& m_log;
   const AccessPolicy m_policy;
-  std::unique_ptr<httplib::Server> m_server;
-  std::thread m_thread;
-  std::atomic<bool> m_listenEnded{false};
+  std::unique_ptr<Http> m_server;
+  ConnectionFront m_front;
 };

@@ -14,6 +14,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int32_t kImageFormatGray8 = 1;      // code of g_imageFormatNames
 constexpr int32_t kCameraFamilyBasler = 190;  // code of g_cameraFamilyNames
 constexpr double kMaxAutoSnapHz = 1000;
+// Slower than one snap in 1000 s is no live view; far below it the period no longer fits the clock.
+constexpr double kMinAutoSnapHz = 0.001;
 
 // Runs one operation of the module; an exception it lets through becomes a failed outcome, so a
 // viewer sees it and the view goes on.
@@ -33,13 +35,18 @@ bool guarded(const char* name, Operation operation, QString& problem) {
 
 ViewSession::Outcome failure(const QString& problem) { return ViewSession::Outcome{false, problem}; }
 
+// What the view tells the module about the camera objects it makes.
+void describe(CameraConfig& config) {
+  config.cameraName = QStringLiteral("zazod-host view");
+  config.cameraFamily = kCameraFamilyBasler;
+  config.imageFormat = kImageFormatGray8;
+}
+
 }  // namespace
 
 ViewSession::ViewSession(const ModuleLoader& loader, ViewSink& sink, LogCapture& log)
     : m_loader(loader), m_sink(sink), m_log(log) {
-  m_config.cameraName = QStringLiteral("zazod-host view");
-  m_config.cameraFamily = kCameraFamilyBasler;
-  m_config.imageFormat = kImageFormatGray8;
+  describe(m_config);
   m_camera = std::make_unique<CameraHandle>(m_loader, &m_config, &m_sink);
   m_autoSnapper = std::thread([this] { autoSnapLoop(); });
 }
@@ -169,8 +176,10 @@ ViewSession::Outcome ViewSession::snap() {
 }
 
 ViewSession::Outcome ViewSession::setAutoSnap(double hz) {
-  if (!std::isfinite(hz) || hz < 0 || hz > kMaxAutoSnapHz) {
-    return failure(QStringLiteral("the auto-snap rate is a number from 0 (off) to %1").arg(kMaxAutoSnapHz));
+  if (!std::isfinite(hz) || (hz != 0 && (hz < kMinAutoSnapHz || hz > kMaxAutoSnapHz))) {
+    return failure(QStringLiteral("the auto-snap rate is 0 (off) or a number from %1 to %2")
+                       .arg(kMinAutoSnapHz)
+                       .arg(kMaxAutoSnapHz));
   }
   {
     std::lock_guard<std::mutex> lock(m_autoMutex);
@@ -201,12 +210,21 @@ ViewSession::Outcome ViewSession::setLimit(uint32_t limit) {
 }
 
 ViewSession::Outcome ViewSession::choose(const QString& key) {
+  // Discovery takes as long as the transports want: it runs on a camera object of its own, outside
+  // the camera's lock, so snaps, auto-snap and the state go on meanwhile.
+  QStringList keys;
+  {
+    CameraConfig listing;
+    describe(listing);
+    CameraHandle lister(m_loader, &listing, &m_sink);
+    keys = ListCommand::keysOf(lister.get());
+  }
   std::lock_guard<std::mutex> lock(m_cameraMutex);
   ICameraObject* camera = m_camera ? m_camera->get() : nullptr;
   if (camera == nullptr) {
     return failure(QStringLiteral("the view is closing"));
   }
-  m_keys = ListCommand::keysOf(camera);
+  m_keys = keys;
   if (!m_keys.contains(key)) {
     return remember(failure(QStringLiteral("\"%1\" is not a camera the module lists").arg(key)));
   }

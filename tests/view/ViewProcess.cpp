@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -13,6 +14,7 @@
 #include <QUrlQuery>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 
 namespace {
 
@@ -111,8 +113,7 @@ QJsonObject HttpAnswer::json() const {
   return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
 }
 
-HttpAnswer RawHttp::exchange(int port, const std::string& bytes, std::chrono::milliseconds timeout) {
-  HttpAnswer answer;
+int RawHttp::connectTo(int port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -122,6 +123,113 @@ HttpAnswer RawHttp::exchange(int port, const std::string& bytes, std::chrono::mi
     if (fd >= 0) {
       ::close(fd);
     }
+    return -1;
+  }
+  return fd;
+}
+
+std::string RawHttp::untilClosed(int port, const std::vector<std::string>& pieces,
+                                 std::chrono::milliseconds timeout) {
+  const int fd = connectTo(port);
+  if (fd < 0) {
+    return "(no connection)";
+  }
+  const int yes = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+  for (const std::string& piece : pieces) {
+    if (::send(fd, piece.data(), piece.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(piece.size())) {
+      break;
+    }
+  }
+  std::string received;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd waiting{fd, POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
+      received += "(open)";
+      break;
+    }
+    char buffer[65536];
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) {
+      break;
+    }
+    received.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return received;
+}
+
+HttpAnswer RawHttp::stream(int port, const std::string& head, const std::string& filler, size_t total,
+                           size_t& sent, std::chrono::milliseconds timeout) {
+  HttpAnswer answer;
+  sent = 0;
+  const int fd = connectTo(port);
+  if (fd < 0) {
+    return answer;
+  }
+  std::string received;
+  size_t at = 0;  // in head, then in filler
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (received.find("\r\n\r\n") == std::string::npos) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd waiting{fd, static_cast<short>(POLLIN | (sent < total ? POLLOUT : 0)), 0};
+    if (left.count() <= 0 || ::poll(&waiting, 1, static_cast<int>(left.count())) <= 0) {
+      break;
+    }
+    if ((waiting.revents & POLLIN) != 0) {
+      char buffer[65536];
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+      if (n <= 0) {
+        answer.closed = true;
+        break;
+      }
+      received.append(buffer, static_cast<size_t>(n));
+    } else if ((waiting.revents & POLLOUT) != 0) {
+      const std::string& piece = sent < head.size() ? head : filler;
+      const size_t offset = sent < head.size() ? sent : at;
+      const size_t count = std::min(piece.size() - offset, total - sent);
+      const ssize_t n = ::send(fd, piece.data() + offset, count, MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (n < 0 && errno != EAGAIN) {
+        answer.closed = true;
+        break;
+      }
+      if (n > 0) {
+        sent += static_cast<size_t>(n);
+        at = sent < head.size() ? 0 : (sent - head.size()) % filler.size();
+      }
+    } else {
+      answer.closed = true;
+      break;
+    }
+  }
+  // What the server answered before it stopped reading may still be in.
+  if (received.find("\r\n\r\n") == std::string::npos) {
+    char buffer[65536];
+    const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (n > 0) {
+      received.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  const size_t headEnd = received.find("\r\n\r\n");
+  if (headEnd != std::string::npos) {
+    answer.head = received.substr(0, headEnd + 2);
+    answer.body = received.substr(headEnd + 4);
+  }
+  if (answer.head.compare(0, 9, "HTTP/1.1 ") == 0) {
+    answer.status = std::atoi(answer.head.c_str() + 9);
+  }
+  return answer;
+}
+
+HttpAnswer RawHttp::exchange(int port, const std::string& bytes, std::chrono::milliseconds timeout) {
+  HttpAnswer answer;
+  const int fd = connectTo(port);
+  if (fd < 0) {
     return answer;
   }
   size_t sent = 0;

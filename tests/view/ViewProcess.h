@@ -12,6 +12,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 class ViewProcess {
  public:
@@ -65,4 +66,14 @@ class RawHttp {
   static HttpAnswer get(int port, const std::string& target, const std::string& extraHeaders = {});
   static HttpAnswer post(int port, const std::string& target, const std::string& body,
                          const std::string& extraHeaders = {});
+  // A connected socket to 127.0.0.1:`port`, -1 when none.
+  static int connectTo(int port);
+  // Sends `bytes` in writes of `pieces` and reads everything until the server closes (at most
+  // `timeout`); what came back, "(open)" appended when the server did not close.
+  static std::string untilClosed(int port, const std::vector<std::string>& pieces,
+                                 std::chrono::milliseconds timeout = std::chrono::seconds(30));
+  // Sends `head`, then `filler` again and again up to `total` bytes, while reading: stops once an
+  // answer's head is in or the server closes. `sent` tells how much went out by then.
+  static HttpAnswer stream(int port, const std::string& head, const std::string& filler, size_t total,
+                           size_t& sent, std::chrono::milliseconds timeout = std::chrono::seconds(30));
 };

@@ -203,9 +203,10 @@ TEST_P(Access, Judges) {
 }
 
 AccessPolicy::Request get(std::string host, std::string cookie = {}, std::string header = {},
-                          std::string param = {}) {
-  return AccessPolicy::Request{"GET",           std::move(host), {}, {}, std::move(cookie), std::move(header),
-                               std::move(param)};
+                          std::string param = {}, std::string path = "/") {
+  return AccessPolicy::Request{
+      "GET",          std::move(host), {}, {}, std::move(cookie), std::move(header), std::move(param),
+      std::move(path)};
 }
 
 AccessPolicy::Request post(std::string origin, std::string type) {
@@ -224,6 +225,10 @@ INSTANTIATE_TEST_SUITE_P(
                    get("camera-pc:8190", "a=1; zazod_view_token=secret-token"), 200},
         AccessCase{"TokenInHeader", "secret-token", get("camera-pc:8190", "", "secret-token"), 200},
         AccessCase{"TokenInQuery", "secret-token", get("camera-pc:8190", "", "", "secret-token"), 200},
+        // The query carries the token on the page's entry path only, where the printed address
+        // has it; anywhere else it would end up in logs and histories for nothing.
+        AccessCase{"TokenInQueryOfState", "secret-token",
+                   get("camera-pc:8190", "", "", "secret-token", "/api/state"), 403},
         AccessCase{"TokenWrong", "secret-token", get("camera-pc:8190", "zazod_view_token=secret-tokeX"), 403},
         AccessCase{"TokenPrefix", "secret-token", get("camera-pc:8190", "", "secret-toke"), 403},
         AccessCase{"OtherCookieName", "secret-token", get("camera-pc:8190", "xzazod_view_token=secret-token"),

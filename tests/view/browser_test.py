@@ -3,13 +3,17 @@
 --remote-debugging-pipe (standard library only). Starts `zazod-host view` on a free port, loads the
 page, sees the image update, clicks snap and sees exactly one more frame, refuses snaps at the
 counted-mode limit, compares the page's figures with the summary zazod-host prints, takes a
-screenshot, and checks a view bound with a token refuses requests without it.
+screenshot, and checks a view bound with a token refuses requests without it. A page of another
+loopback origin then tries to drive the view: controls smuggled in the bodies of requests it may
+send without asking (a padding sweep), and the view's frame embedded as an image; nothing runs,
+the figures do not change, and the image is blocked.
 
 Runs inside scripts/netns (only loopback): Chromium calls out to the network on its own.
 Usage: browser_test.py ZAZOD_HOST OUT_DIR [--measure SECONDS]
 """
 import base64
 import fcntl
+import http.server
 import json
 import os
 import re
@@ -18,6 +22,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import urllib.error
 import urllib.request
@@ -316,6 +321,94 @@ def token_view(host, profile):
             browser.process.kill()
 
 
+ATTACK_PAGE = """<!doctype html><title>another origin</title><script>
+async function attack(view, host) {
+  const inner = 'POST /api/snap HTTP/1.1\\r\\nHost: ' + host + '\\r\\nContent-Type: application/json\\r\\n' +
+    'Content-Length: 2\\r\\n\\r\\n{}' +
+    'POST /api/stop HTTP/1.1\\r\\nHost: ' + host + '\\r\\nContent-Type: application/json\\r\\n' +
+    'Content-Length: 2\\r\\nConnection: close\\r\\n\\r\\n{}';
+  const sent = [];
+  // Every padding that puts the inner requests at byte 4096 of the connection's first read, and a
+  // coarser sweep beyond.
+  const pads = [];
+  for (let pad = 3000; pad <= 4096; ++pad) pads.push(pad);
+  for (let pad = 0; pad <= 8192; pad += 256) pads.push(pad);
+  for (const pad of pads) {
+    sent.push(fetch(view + '/x', {method: 'POST', mode: 'no-cors', body: 'p'.repeat(pad) + inner,
+                                  headers: {'Content-Type': 'text/plain'}}));
+  }
+  const settled = await Promise.allSettled(sent);
+  const image = await new Promise(done => {
+    const img = new Image();
+    img.onload = () => done('loaded');
+    img.onerror = () => done('blocked');
+    img.src = view + '/frame.jpg';
+  });
+  return {requests: settled.length, image: image};
+}
+</script>"""
+
+
+class AttackPage(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        body = ATTACK_PAGE.encode()
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def log_message(self, *arguments):
+        pass
+
+
+def view_state(base):
+    with urllib.request.urlopen(base + "api/state", timeout=30) as answer:
+        return json.loads(answer.read())
+
+
+def foreign_page(host, profile):
+    view = View(host, "--emulate", "1")
+    browser = Browser(profile)
+    # Another origin on this machine: another loopback address (the namespace has only lo).
+    page = http.server.ThreadingHTTPServer(("127.0.0.2", 0), AttackPage)
+    server = threading.Thread(target=page.serve_forever)
+    server.start()
+    try:
+        base = view.url.split("?")[0]
+        request = urllib.request.Request(base + "api/autosnap", data=b'{"hz":0}',
+                                         headers={"Content-Type": "application/json"})
+        urllib.request.urlopen(request, timeout=30).read()
+        deadline = time.monotonic() + WAIT
+        before = view_state(base)
+        while (before["autoSnapHz"] != 0 or before["figures"]["waiting"] != 0) and time.monotonic() < deadline:
+            time.sleep(0.05)  # another process: nothing to wait on but its answers
+            before = view_state(base)
+        check(before["camera"]["grabbing"] and before["figures"]["waiting"] == 0, "the view did not go quiet")
+        browser.open("http://127.0.0.2:%d/" % page.server_address[1])
+        browser.wait_for("typeof attack === 'function'", "the attacking page")
+        result = browser.evaluate("attack(%s, %s)" % (json.dumps(base.rstrip("/")),
+                                                       json.dumps(base.split("/")[2])))
+        check(result["requests"] == 1097 + 33, "the page sent %s requests" % result["requests"])
+        after = view_state(base)
+        check(after["camera"]["grabbing"], "a page of another origin stopped the camera")
+        for name in ("snapped", "delivered", "refused", "failed"):
+            check(after["figures"][name] == before["figures"][name], "a page of another origin changed %s: %s, then %s"
+                  % (name, before["figures"][name], after["figures"][name]))
+        check(result["image"] == "blocked", "another origin's page could show the view's frame")
+        browser.close()
+        view.end()
+        print("another origin: %d smuggling requests ran nothing, the figures stayed, the frame was blocked"
+              % result["requests"])
+    finally:
+        page.shutdown()
+        server.join()
+        page.server_close()
+        view.kill()
+        if browser.process.poll() is None:
+            browser.process.kill()
+
+
 def measure(host, profile, seconds):
     """Display rate and CPU of zazod-host while one browser views a 30 frames/s emulated camera."""
     view = View(host, "--emulate", "1", "--rate", "30")
@@ -375,6 +468,7 @@ def main():
                 return 0
             live_view(host, out_dir, os.path.join(profile, "a"))
             token_view(host, os.path.join(profile, "b"))
+            foreign_page(host, os.path.join(profile, "c"))
         except Failure as failure:
             print("FAILED: %s" % failure)
             return 1
