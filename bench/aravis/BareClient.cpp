@@ -10,7 +10,8 @@
 // one per camera pops the completed buffers and pushes them straight back. Runs only inside a
 // private network namespace.
 //
-//   aravis_bare_client --addresses=127.0.0.2,127.0.0.3 --seconds=30 --rate=20 --buffers=10 [--packet-socket=auto|off]
+//   aravis_bare_client --addresses=127.0.0.2,127.0.0.3 --seconds=30 --rate=20 --buffers=10
+//     [--packet-socket=auto|off]
 //   aravis_bare_client --usb=USB30001,USB30002 --usb-mode=sync|async [--line1] --seconds=30 --rate=20 ...
 //
 // Prints one line per camera, "camera NAME triggers N completed N failed N", then
@@ -70,7 +71,8 @@ bool connectGigE(Camera& camera, bool packetSocket, GError*& error) {
     return false;
   }
   if (!packetSocket) {
-    arv_gv_device_set_stream_options(ARV_GV_DEVICE(camera.device), ARV_GV_STREAM_OPTION_PACKET_SOCKET_DISABLED);
+    arv_gv_device_set_stream_options(ARV_GV_DEVICE(camera.device),
+                                     ARV_GV_STREAM_OPTION_PACKET_SOCKET_DISABLED);
   }
   return true;
 }

@@ -659,7 +659,6 @@ int LIBUSB_CALL libusb_handle_events_timeout_completed(libusb_context* context, 
           }
           if (complete) {
             state->inFlight = false;
-            state->completions.fetch_add(1, std::memory_order_release);
             done.push_back(transfer);
             it = handle->transfers.erase(it);
           } else {
@@ -695,8 +694,12 @@ int LIBUSB_CALL libusb_handle_events_timeout_completed(libusb_context* context, 
       }
     }
     for (libusb_transfer* transfer : done) {
-      if (transfer->callback != nullptr) {
-        transfer->callback(transfer);
+      // Everything this thread reads of the transfer comes before the completion is published: from
+      // the callback on, the transfer is Aravis's, which may hand it to another thread to free.
+      const libusb_transfer_cb_fn callback = transfer->callback;
+      stateOf(transfer)->completions.fetch_add(1, std::memory_order_release);
+      if (callback != nullptr) {
+        callback(transfer);
       }
     }
     std::vector<int> finished;
